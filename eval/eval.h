@@ -1,0 +1,33 @@
+// Evaluation of an initialised slot: density, cumulative distribution,
+// inverse, and the truncation step with its numerical tools.
+#pragma once
+
+#include "interface/slot.h"
+
+namespace kvz {
+
+// Density or probability mass at x, times t_factor.
+double density(const DistSlot& s, double x);
+// 0 at the poles of the beta, gamma, Weibull and power-function densities, else 1.
+int density_valid(const DistSlot& s, double x);
+
+// Cumulative probability at x, put through the truncation transform.
+double cumulative(const DistSlot& s, double x);
+
+// Quantile at probability p: closed form where the type has one, bisection otherwise.
+double inverse(const DistSlot& s, double p);
+// The numerical inversion on cumulative(), without inverse()'s handling of p at 0 and 1.
+double inverse_bisection(const DistSlot& s, double p);
+
+// Trapezoid integral of density() from u to v with successive halving.
+double integrate_density(const DistSlot& s, double u, double v);
+
+// The truncation step of dinitialise: cut-off masses, factor, range, moments.
+void truncate(DistSlot& s);
+// Moment of the given kind by strips (continuous) or sums (discrete) of the
+// density over [lo, hi]; leaves its mode search in dmode.
+double density_moment(DistSlot& s, int kind, double lo, double hi);
+// Moment of the given kind from 100 equal-probability strips of the inverse.
+double quantile_moment(const DistSlot& s, int kind);
+
+}  // namespace kvz

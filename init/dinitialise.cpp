@@ -1,0 +1,5 @@
+#include "init/init.h"
+
+namespace kvz {
+void dinitialise(DistSlot&) {}
+}  // namespace kvz

@@ -1,0 +1,80 @@
+// The distribution record and the slot table.
+#pragma once
+
+#include <cstdint>
+
+namespace kvz {
+
+constexpr int kSlotCount = 21;
+constexpr int kTableSize = 2000;
+
+using Flag = std::uint8_t;  // written by the library as 0 or 1
+
+// One slot: inputs, derived statistics, working values and the sampling
+// tables, in record order. Plain data, fixed size, no pointers.
+struct DistSlot {
+    int dtype;
+    int sample_type;
+    int dclass;
+    Flag cdf_exists;
+    Flag inv_exists;
+    Flag min_exists;
+    Flag max_exists;
+    Flag avg_exists;
+    Flag var_exists;
+    Flag mod_exists;
+    Flag med_exists;
+    Flag skw_exists;
+    Flag krt_exists;
+    double mean;
+    double lmean;
+    double mode;
+    double median;
+    double variance;
+    double stdev;
+    double lstdev;
+    double minimum;
+    double maximum;
+    double scale;
+    double shape_a;
+    double shape_b;
+    int n;
+    double p;
+    double pop;
+    double popsuc;
+    double sam;
+    Flag t_min_flag;
+    Flag t_max_flag;
+    int moment_method;
+    double t_min;
+    double t_max;
+    double t_pbelow;
+    double t_factor;
+    double gamma_norm;
+    double beta_norm;
+    double range;
+    double dminimum;
+    double dmaximum;
+    double dmean;
+    double dmode;
+    double dmedian;
+    double dvariance;
+    double dstdev;
+    double dskewness;
+    double dkurtosis;
+    double sample_c1;
+    double sample_c2;
+    double sample_c3;
+    double step_low;
+    double step_high;
+    int table_count;
+    double table_x[kTableSize];
+    double table_p[kTableSize];
+    Flag pmin_extend;
+    Flag pmax_extend;
+};
+
+// The record of a slot index, or nullptr when the index lies outside 0..20.
+DistSlot* slot_at(int index);
+
+}  // namespace kvz

@@ -1,0 +1,99 @@
+#include <cmath>
+
+#include "special/special.h"
+
+namespace kvz {
+
+namespace {
+constexpr double kLanczosStart = 1.000000000190015;
+constexpr double kLanczos[6] = {76.18009172947146,     -86.50532032941678,
+                                24.01409824083091,     -1.231739572450155,
+                                0.001208650973866179,  -5.395239384953e-06};
+constexpr double kSqrtTwoPi = 2.5066282746310007;
+
+constexpr int kMaxIterations = 100;
+constexpr double kTolerance = 3e-7;
+constexpr double kTiny = 1e-30;  // smallest divisor of the continued fraction
+
+constexpr double kFactorialSwitch = 32;  // above it, factorials come from log_gamma
+}  // namespace
+
+double log_gamma(double x) {
+    double t = x + 5.5;
+    t = t - (x + 0.5) * std::log(t);
+    double s = kLanczosStart;
+    double y = x;
+    for (double c : kLanczos) {
+        y = y + 1;
+        s = s + c / y;
+    }
+    return -t + std::log(kSqrtTwoPi * s / x);
+}
+
+double incomplete_gamma_series(double a, double x, double& log_gamma_a) {
+    const double g = log_gamma(a);
+    log_gamma_a = g;
+    double ap = a;
+    double term = 1 / a;
+    double sum = term;
+    for (int n = 1; n <= kMaxIterations; ++n) {
+        ap = ap + 1;
+        term = term * x / ap;
+        sum = sum + term;
+        if (std::fabs(term) < std::fabs(sum) * kTolerance) break;
+    }
+    // Without convergence in 100 terms the partial sum is carried through.
+    return sum * std::exp(-x + a * std::log(x) - g);
+}
+
+double incomplete_gamma_fraction(double a, double x, double& log_gamma_a) {
+    const double g = log_gamma(a);
+    log_gamma_a = g;
+    double b = x + 1 - a;
+    double c = 1 / kTiny;
+    double d = 1 / b;
+    double h = d;
+    for (int i = 1; i <= kMaxIterations; ++i) {
+        const double an = -i * (i - a);
+        b = b + 2;
+        d = an * d + b;
+        if (std::fabs(d) < kTiny) d = kTiny;
+        c = b + an / c;
+        if (std::fabs(c) < kTiny) c = kTiny;
+        d = 1 / d;
+        const double del = d * c;
+        h = h * del;
+        if (std::fabs(del - 1) < kTolerance) break;
+    }
+    return std::exp(-x + a * std::log(x) - g) * h;
+}
+
+double incomplete_gamma(double a, double x) {
+    double g;
+    if (x == 0) return 0;
+    if (x < a + 1) return incomplete_gamma_series(a, x, g);
+    return 1 - incomplete_gamma_fraction(a, x, g);
+}
+
+double normal_integral(double z) {
+    double v = incomplete_gamma(0.5, z * z / 2);
+    if (z < 0) v = -v;
+    return (v + 1) * 0.5;
+}
+
+double beta_function(double a, double b) {
+    return std::exp(log_gamma(a) + log_gamma(b) - log_gamma(a + b));
+}
+
+double factorial(double x) {
+    if (x > kFactorialSwitch) return std::exp(log_gamma(x + 1));
+    double r = 1;
+    for (int i = 2; i <= x; ++i) r = r * i;
+    return r;
+}
+
+double binomial_coefficient(double n, double k) {
+    return factorial(n) / factorial(n - k) / factorial(k);
+}
+
+}  // namespace kvz

@@ -1,0 +1,32 @@
+// Special functions: pure functions of doubles, no state, no slots.
+#pragma once
+
+namespace kvz {
+
+// ln Γ(x) by the six-term Lanczos series (x > 0).
+double log_gamma(double x);
+
+// Regularised lower incomplete gamma function P(a, x).
+double incomplete_gamma(double a, double x);
+// P(a, x) by its power series; ln Γ(a) is handed back in log_gamma_a.
+double incomplete_gamma_series(double a, double x, double& log_gamma_a);
+// Q(a, x) = 1 − P(a, x) by its continued fraction; ln Γ(a) handed back.
+double incomplete_gamma_fraction(double a, double x, double& log_gamma_a);
+
+// Standard normal cumulative distribution Φ(z), through P(1/2, z²/2).
+double normal_integral(double z);
+
+// Complete beta function B(a, b) (not its logarithm).
+double beta_function(double a, double b);
+
+// x! of the whole part of x; from log_gamma above 32. Below 2 (negative x too) it is 1.
+double factorial(double x);
+
+// n! / ((n − k)! k!), divided in that order.
+double binomial_coefficient(double n, double k);
+
+// Regularised incomplete beta function I_x(a, b) and its continued fraction.
+double betai(double a, double b, double x);
+double beta_fraction(double a, double b, double x);
+
+}  // namespace kvz
