@@ -11,6 +11,14 @@ double density(const DistSlot& s, double x);
 // 0 at the poles of the beta, gamma, Weibull and power-function densities, else 1.
 int density_valid(const DistSlot& s, double x);
 
+// The whole numbers a discrete slot's mass lives on, first..last (last may be
+// +infinity). Every sum of masses runs over these only.
+struct Support {
+    double first;
+    double last;
+};
+Support discrete_support(const DistSlot& s);
+
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
 

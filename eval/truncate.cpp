@@ -1,7 +1,6 @@
 #include "eval/eval.h"
 
 namespace kvz {
-double integrate_density(const DistSlot&, double, double) { return 0.0; }
 void truncate(DistSlot&) {}
 double density_moment(DistSlot&, int, double, double) { return 0.0; }
 double quantile_moment(const DistSlot&, int) { return 0.0; }
