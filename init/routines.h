@@ -1,0 +1,39 @@
+// The type routines of dinitialise. Each base type's routine is split at the
+// truncation test: `working` stores the working values the other operations
+// read (both branches), `statistics` stores the derived statistics of an
+// untruncated slot. Internal to init/.
+#pragma once
+
+#include "interface/slot.h"
+
+namespace kvz {
+
+struct TypeRoutine {
+    void (*working)(DistSlot&);     // nullptr: no working values
+    void (*statistics)(DistSlot&);  // nullptr: no routine for this code
+};
+
+// The routine of a continuous (discrete) base type; {nullptr, nullptr} for a
+// code without one.
+TypeRoutine continuous_routine(int base);
+TypeRoutine discrete_routine(int base);
+
+// Probabilities of the quantiles that stand in for missing bounds, and of the median.
+constexpr double kLowQuantile = 0.005;
+constexpr double kMedianQuantile = 0.5;
+constexpr double kHighQuantile = 0.995;
+
+// Upper-bound search of the unbounded discrete types: from `start`, add masses
+// until they reach kBoundSearchMass and leave `maximum` one above the last
+// value added. A slot whose parameters are outside the type's domain
+// (`admissible` false) keeps the range [start, start]; every search stops
+// after kMaxMassSteps values, leaving the range it reached.
+constexpr double kBoundSearchMass = 0.999999;
+constexpr long kMaxMassSteps = 2'000'000;
+void upper_bound_search(DistSlot& s, double start, bool admissible);
+
+// Mode of a mass over minimum..maximum (ties keep the lower value), looking
+// at no more than kMaxMassSteps values above `minimum`.
+void mode_search(DistSlot& s);
+
+}  // namespace kvz
