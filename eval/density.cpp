@@ -1,7 +1,246 @@
+// Density and probability mass of an initialised slot, the validity test at
+// the poles, and the whole numbers a discrete slot's mass lives on.
+#include <cmath>
+#include <limits>
+
 #include "eval/eval.h"
+#include "eval/log_mass.h"
+#include "eval/rules.h"
+#include "interface/catalogue.h"
+#include "special/special.h"
 
 namespace kvz {
-double density(const DistSlot&, double) { return 0.0; }
-int density_valid(const DistSlot&, double) { return 1; }
-Support discrete_support(const DistSlot&) { return {0.0, 0.0}; }
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+// Stands in for the infinite beta density at a pole.
+constexpr double kPoleDensity = 1e9;
+// Above this shape the power-function density at its upper end is reported invalid.
+constexpr double kSteepPowerShape = 10;
+
+// mean^x e^−mean / x!, from logarithms when a factor overflows.
+double poisson_mass(double mean, double x) {
+    const double power = std::pow(mean, x);
+    const double decay = std::exp(-mean);
+    const double fact = factorial(x);
+    const double v = power * decay / fact;
+    if (direct_mass_usable(v, {power, decay, fact})) return v;
+    return std::exp(log_power(mean, x) - mean - log_factorial(x));
+}
+
+// C(n, x) p^x (1 − p)^(n − x), from logarithms when a factor overflows.
+double binomial_mass(double n, double p, double x) {
+    const double coefficient = binomial_coefficient(n, x);
+    const double success = std::pow(p, x);
+    const double failure = std::pow(1 - p, n - x);
+    const double v = coefficient * success * failure;
+    if (direct_mass_usable(v, {coefficient, success, failure})) return v;
+    return std::exp(log_binomial_coefficient(n, x) + log_power(p, x) + log_power(1 - p, n - x));
+}
+
+// C(K, x) C(N − K, n − x) / C(N, n), from logarithms when a coefficient overflows.
+double hypergeometric_mass(double pop, double popsuc, double sam, double x) {
+    const double drawn = binomial_coefficient(popsuc, x);
+    const double rest = binomial_coefficient(pop - popsuc, sam - x);
+    const double all = binomial_coefficient(pop, sam);
+    const double v = drawn * rest / all;
+    if (direct_mass_usable(v, {drawn, rest, all})) return v;
+    return std::exp(log_binomial_coefficient(popsuc, x) +
+                    log_binomial_coefficient(pop - popsuc, sam - x) -
+                    log_binomial_coefficient(pop, sam));
+}
+
+double triangular_density(const DistSlot& s, double x) {
+    if (x == s.mode) return 2 / (s.maximum - s.minimum);
+    if (x < s.mode) return 2 * (x - s.minimum) / (s.mode - s.minimum) / (s.maximum - s.minimum);
+    return 2 * (s.maximum - x) / (s.maximum - s.mode) / (s.maximum - s.minimum);
+}
+
+double beta_density(const DistSlot& s, double x) {
+    const double a = s.shape_a;
+    const double b = s.shape_b;
+    if (a < 1 && x <= s.minimum) return kPoleDensity;
+    if (b < 1 && x >= s.maximum) return kPoleDensity;
+    return std::pow(x - s.minimum, a - 1) * std::pow(s.maximum - x, b - 1) / s.beta_norm /
+           std::pow(s.maximum - s.minimum, a + b - 1);
+}
+
+double gamma_density(const DistSlot& s, double x) {
+    const double a = s.shape_a;
+    if (x == 0 && a < 1) return 0;
+    return std::pow(x / s.scale, a - 1) * std::exp(-x / s.scale) / s.scale / s.gamma_norm;
+}
+
+double exp_power_density(const DistSlot& s, double x) {
+    const double a = s.shape_a;
+    return std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2) / s.scale /
+           std::pow(2.0, a / 2 + 1) / std::exp(log_gamma(a / 2 + 1));
+}
+
+double weibull_density(const DistSlot& s, double x) {
+    const double a = s.shape_a;
+    if (x == s.minimum) return 0;
+    return std::exp(-std::pow((x - s.minimum) / s.scale, a)) * std::pow(x - s.minimum, a - 1) /
+           std::pow(s.scale, a) * a;
+}
+
+double logistic_density(const DistSlot& s, double x) {
+    const double sc = std::sqrt(3.0) * s.stdev / kPi;
+    const double z = std::exp((x - s.mean) / sc);
+    return z / ((z + 1) * (z + 1)) / sc;
+}
+
+// The logarithm of a negative x has no value: no mass lies below 0.
+double lognormal_density(const DistSlot& s, double x) {
+    if (x <= 0) return 0;
+    const double d = s.lmean - std::log(x);
+    return std::exp(-(d * d) / (2 * (s.lstdev * s.lstdev))) /
+           (std::sqrt(2 * kPi) * x * s.lstdev);
+}
+
+// Likewise the root of (λ / 2π) / x³ below 0.
+double inverse_gaussian_density(const DistSlot& s, double x) {
+    if (x <= 0) return 0;
+    const double d = x - s.mean;
+    return std::sqrt((s.scale / 2 / kPi) / (x * x * x)) *
+           std::exp(-s.scale * (d * d) / 2 / (s.mean * s.mean) / x);
+}
+
+double student_t_density(const DistSlot& s, double x) {
+    const double nu = s.shape_a;
+    return std::exp(log_gamma((nu + 1) / 2)) / std::sqrt(kPi * nu) / std::exp(log_gamma(nu / 2)) /
+           std::pow(1 + x * x / nu, (nu + 1) / 2);
+}
+
+double fisher_f_density(const DistSlot& s, double x) {
+    const double d1 = s.shape_a;
+    const double d2 = s.shape_b;
+    return std::exp(log_gamma((d1 + d2) / 2)) * std::pow(d1 / d2, d1 / 2) *
+           std::pow(x, (d1 - 2) / 2) / std::exp(log_gamma(d1 / 2)) / std::exp(log_gamma(d2 / 2)) /
+           std::pow(1 + x * d1 / d2, (d1 + d2) / 2);
+}
+
+// The density of the untruncated distribution of base type `base`.
+double density_formula(const DistSlot& s, int base, double x) {
+    switch (base) {
+        case kDegenerate:
+            return 1;
+        case kUniform:
+            return 1 / s.range;
+        case kTriangular:
+            return triangular_density(s, x);
+        case kNormal: {
+            const double d = s.mean - x;
+            return std::exp(-(d * d) / (2 * (s.stdev * s.stdev))) / (std::sqrt(2 * kPi) * s.stdev);
+        }
+        case kPoisson:
+            return poisson_mass(s.mean, x);
+        case kGeometric:
+            return std::pow(1 - s.p, x) * s.p;
+        case kExponential:
+            return std::exp(-x / s.mean) * (1 / s.mean);
+        case kBinomial:
+            return binomial_mass(s.n, s.p, x);
+        case kPareto:
+            return std::pow(s.mode, s.shape_a) * s.shape_a / std::pow(x, s.shape_a + 1);
+        case kBeta:
+            return beta_density(s, x);
+        case kGamma:
+            return gamma_density(s, x);
+        case kCauchy: {
+            const double z = (x - s.mean) / s.scale;
+            return (1 / kPi) / ((z * z + 1) * s.scale);
+        }
+        case kExpPower:
+            return exp_power_density(s, x);
+        case kGumbel: {
+            const double z = (x - s.mode) / s.scale;
+            return std::exp(-std::exp(-z)) * std::exp(-z) / s.scale;
+        }
+        case kWeibull:
+            return weibull_density(s, x);
+        case kHypergeometric:
+            return hypergeometric_mass(s.pop, s.popsuc, s.sam, x);
+        case kLaplace:
+            return std::exp(-std::fabs(x - s.mean) / s.scale) / 2 / s.scale;
+        case kLogSeries:
+            return std::pow(s.shape_a, x) * (-1) / x / std::log(1 - s.shape_a);
+        case kLogistic:
+            return logistic_density(s, x);
+        case kLognormal:
+            return lognormal_density(s, x);
+        case kPowerFunction:
+            return std::pow(x - s.minimum, s.shape_a - 1) * s.shape_a / std::pow(s.range, s.shape_a);
+        case kRayleigh:
+            if (x == 0) return 0;
+            return x * std::exp(-((x / s.scale) * (x / s.scale)) / 2) / (s.scale * s.scale);
+        case kDiscreteUniform:
+            return 1 / (s.maximum - s.minimum + 1);
+        case kInverseGaussian:
+            return inverse_gaussian_density(s, x);
+        case kNormalBinomial:
+            // Both normal approximations: the slot's own cumulative distribution
+            // knows where to centre the unit step.
+            return cumulative(s, x) - cumulative(s, x - 1);
+        case kStudentT:
+            return student_t_density(s, x);
+        case kFisherF:
+            return fisher_f_density(s, x);
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+double density(const DistSlot& s, double x) {
+    const int base = kDensityAlias(s.dtype);
+    const double v = density_formula(s, base, x);
+    // A difference of two truncated cumulative values is already rescaled.
+    if (base == kNormalBinomial) return v;
+    return truncated_density(s, v);
+}
+
+int density_valid(const DistSlot& s, double x) {
+    const double a = s.shape_a;
+    const bool lower_pole = x <= s.minimum && a < 1;
+    switch (kValidAlias(s.dtype)) {
+        case kBeta:
+            return (lower_pole || (x >= s.maximum && s.shape_b < 1)) ? 0 : 1;
+        case kGamma:
+        case kWeibull:
+            return lower_pole ? 0 : 1;
+        case kPowerFunction:
+            return (lower_pole || (x >= s.maximum && a > kSteepPowerShape)) ? 0 : 1;
+        default:
+            return 1;
+    }
+}
+
+Support discrete_support(const DistSlot& s) {
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    // The discrete types have no alias codes; the two normal approximations
+    // differ in support, so the stored code decides.
+    switch (s.dtype) {
+        case kDegenerate:
+            return {s.mean, s.mean};
+        case kPoisson:
+        case kGeometric:
+        case kNormalPoisson:
+            return {0, kEndless};
+        case kLogSeries:
+            return {1, kEndless};
+        case kBinomial:
+        case kNormalBinomial:
+            return {0, static_cast<double>(s.n)};
+        case kHypergeometric:
+            return {std::fmax(0.0, s.sam - (s.pop - s.popsuc)), std::fmin(s.sam, s.popsuc)};
+        case kDiscreteUniform:
+            return {s.minimum, s.maximum};
+        default:
+            return {-kEndless, kEndless};
+    }
+}
+
 }  // namespace kvz

@@ -1,6 +1,158 @@
+// Inverse cumulative distribution: closed forms where the type has one, a
+// bisection on the cumulative distribution otherwise and for every truncated slot.
+#include <cmath>
+#include <limits>
+
 #include "eval/eval.h"
+#include "eval/rules.h"
+#include "interface/catalogue.h"
 
 namespace kvz {
-double inverse(const DistSlot&, double) { return 0.0; }
-double inverse_bisection(const DistSlot&, double) { return 0.0; }
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// The bisection ends once the cumulative value is this close to p.
+constexpr double kBisectionTolerance = 1e-6;
+// A bracket end searched for moves away from the centre by this factor per step.
+constexpr double kBracketGrowth = 1.2;
+// Growing by 1.2 carries the smallest positive spread past the largest double
+// in under 8000 steps; a bracket still short of p then is used as it stands.
+constexpr int kMaxBracketSteps = 8000;
+// Halving the widest double bracket down to two neighbouring doubles takes
+// under 2100 steps, after which the midpoint repeats and the loop ends anyway.
+constexpr int kMaxBisectionSteps = 2200;
+
+double triangular_inverse(const DistSlot& s, double p) {
+    const double c = (s.mode - s.minimum) / (s.maximum - s.minimum);
+    if (p == c) return s.mode;
+    if (p < c) return s.minimum + std::sqrt((s.maximum - s.minimum) * p * (s.mode - s.minimum));
+    const double q = 1 - p;
+    return s.maximum - std::sqrt(q * (s.maximum - s.minimum) * (s.maximum - s.mode));
+}
+
+// x + 0.5 truncated toward zero, kept as a double (no integer overflow).
+double made_whole(double x) { return std::trunc(x + 0.5); }
+
+// The quantile of an untruncated slot of base type `base`.
+double inverse_formula(const DistSlot& s, int base, double p) {
+    const double q = 1 - p;
+    switch (base) {
+        case kDegenerate:
+            return s.mean;
+        case kUniform:
+            return s.minimum + p * s.range;
+        case kTriangular:
+            return triangular_inverse(s, p);
+        case kNormal: {
+            const double x = inverse_bisection(s, p);
+            if (s.dtype == kNormalBinomial || s.dtype == kNormalPoisson) return made_whole(x);
+            return x;
+        }
+        case kExponential:
+            return s.mean * std::log(1 / q);
+        case kPareto:
+            return s.mode * std::pow(q, -1 / s.shape_a);
+        case kCauchy:
+            return s.mean + s.scale * std::tan((p - 0.5) * kPi);
+        case kGumbel:
+            return s.mode - s.scale * std::log(std::log(1 / p));
+        case kWeibull:
+            return s.minimum + s.scale * std::pow(std::log(1 / q), 1 / s.shape_a);
+        case kLaplace:
+            if (p < 0.5) return s.mean + s.scale * std::log(2 * p);
+            return s.mean - s.scale * std::log(2 * q);
+        case kLogistic:
+            return s.mean + std::sqrt(3.0) * std::log(p / q) * s.stdev / kPi;
+        case kPowerFunction:
+            return s.minimum + s.range * std::pow(p, 1 / s.shape_a);
+        case kRayleigh:
+            return std::sqrt(std::log(q) * (-2 * (s.scale * s.scale)));
+        case kDiscreteUniform:
+            return s.minimum + p * (s.maximum - s.minimum + 1);
+        case kBeta:
+        case kGamma:
+        case kExpPower:
+        case kLognormal:
+        case kInverseGaussian:
+        case kStudentT:
+            return inverse_bisection(s, p);
+        default:
+            return 0.0;
+    }
+}
+
+// A bracket end the bisection can halve: one at infinity becomes the largest
+// finite double, one that is not a number falls back to the centre.
+double usable_end(double end, double centre) {
+    constexpr double kLargest = std::numeric_limits<double>::max();
+    if (std::isnan(end)) return centre;
+    if (end > kLargest) return kLargest;
+    if (end < -kLargest) return -kLargest;
+    return end;
+}
+
+// Lower bracket end: a bound where the slot has one (reaching down to a lower
+// cut that lies below it), else widened from mean − stdev until F ≤ p. The
+// spread is taken by its size, so a negative one still moves outward.
+double lower_bracket(const DistSlot& s, double p) {
+    if (s.min_exists) return (s.t_min_flag && s.t_min < s.minimum) ? s.t_min : s.minimum;
+    double lo = s.mean - std::fabs(s.stdev);
+    for (int step = 0; step < kMaxBracketSteps && cumulative(s, lo) > p; ++step) {
+        const double wider = s.mean - (s.mean - lo) * kBracketGrowth;
+        if (wider == lo) break;  // a zero spread or an end at infinity cannot widen
+        lo = wider;
+    }
+    return lo;
+}
+
+// Upper bracket end, likewise.
+double upper_bracket(const DistSlot& s, double p) {
+    if (s.max_exists) return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
+    double hi = s.mean + std::fabs(s.stdev);
+    for (int step = 0; step < kMaxBracketSteps && cumulative(s, hi) < p; ++step) {
+        const double wider = s.mean + (hi - s.mean) * kBracketGrowth;
+        if (wider == hi) break;
+        hi = wider;
+    }
+    return hi;
+}
+
+// The midpoint, without overflow when both ends are huge.
+double midpoint(double lo, double hi) {
+    const double x = (lo + hi) / 2;
+    return std::isinf(x) ? lo / 2 + hi / 2 : x;
+}
+
+}  // namespace
+
+double inverse_bisection(const DistSlot& s, double p) {
+    double lo = usable_end(lower_bracket(s, p), s.mean);
+    double hi = usable_end(upper_bracket(s, p), s.mean);
+    double x = midpoint(lo, hi);
+    double previous = 0;
+    for (int step = 0; step < kMaxBisectionSteps; ++step) {
+        x = midpoint(lo, hi);
+        const double f = cumulative(s, x);
+        // F has stopped changing between two midpoints, or has no value here.
+        if (step > 0 && f == previous) return x;
+        if (std::isnan(f)) return x;
+        if (std::fabs(f - p) <= kBisectionTolerance) return x;
+        if (f <= p)
+            lo = x;
+        else
+            hi = x;
+        previous = f;
+    }
+    return x;
+}
+
+double inverse(const DistSlot& s, double p) {
+    double end;
+    if (range_end_for_probability(s, p, end)) return end;
+    if (s.t_min_flag || s.t_max_flag) return inverse_bisection(s, p);
+    return inverse_formula(s, kInverseAlias(s.dtype), p);
+}
+
 }  // namespace kvz

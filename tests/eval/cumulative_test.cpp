@@ -1,0 +1,192 @@
+// Cumulative distribution: references, the exact edge values, agreement with
+// the density (derivative for continuous types, sums for discrete ones), the
+// truncation transform, and sums that must end promptly.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "eval/eval.h"
+#include "special/special.h"
+#include "tests/eval/test_slots.h"
+
+namespace kvz {
+namespace {
+
+using test::make_slot;
+using test::Params;
+
+// Continuous parameter sets shared by the reference and derivative tests.
+// References: scipy.stats 1.10 cdf with the matching parameterisation.
+struct ContinuousCase { Params in; double x, ref; };
+const ContinuousCase kContinuous[] = {
+    {{.dtype = kNormal, .mean = 1, .stdev = 2}, 0, 0.3085375387259869},
+    {{.dtype = kBeta, .minimum = 1, .maximum = 3, .shape_a = 2, .shape_b = 3}, 2, 0.6875},
+    {{.dtype = kLognormal, .lmean = 0.5, .lstdev = 0.8}, 2, 0.595390608679215},
+    {{.dtype = kWeibull, .minimum = 1, .scale = 2, .shape_a = 1.5}, 2.5, 0.4777030864174585},
+    {{.dtype = kInverseGaussian, .mean = 2, .scale = 3}, 1.5, 0.4956901248416298},
+    {{.dtype = kStudentT, .shape_a = 5}, 1.3, 0.8748496829146615},
+    {{.dtype = kStudentT, .shape_a = 5}, -1.3, 0.12515031708533858},
+    {{.dtype = kGumbel, .mode = 1, .scale = 2}, 0, 0.19229564554796494},
+    {{.dtype = kLogistic, .mean = 1, .stdev = 2}, 0, 0.2876346769008822},
+    {{.dtype = kCauchy, .mean = 1, .scale = 2}, 0, 0.35241638234956674},
+    {{.dtype = kLaplace, .mean = 1, .scale = 2}, 0, 0.3032653298563167},
+    {{.dtype = kRayleigh, .scale = 2}, 1.5, 0.24516039801099263},
+    {{.dtype = kPareto, .mode = 2, .shape_a = 3}, 2.5, 0.488},
+    {{.dtype = kPowerFunction, .minimum = 1, .maximum = 3, .shape_a = 2.5}, 2, 0.1767766952966369},
+    {{.dtype = kExponential, .mean = 2}, 1.5, 0.5276334472589853},
+    {{.dtype = kGamma, .scale = 2, .shape_a = 0.5}, 1.5, 0.7793286380801531},
+    {{.dtype = kChiSquare, .scale = 2, .shape_a = 0.5}, 1.5, 0.7793286380801531},
+    {{.dtype = kExpPower, .mean = 1, .scale = 2, .shape_a = 1.5}, 2.2, 0.674637564595278},
+    {{.dtype = kExpPower, .mean = 1, .scale = 2, .shape_a = 1.5}, -0.5, 0.2892722300693761},
+    {{.dtype = kUniform, .minimum = 1, .maximum = 5}, 2, 0.25},
+    {{.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4}, 2, 2.0 / 3},  // 1 − 2² / 4 / 3
+};
+
+TEST(Cumulative, MatchesReferenceValues) {
+    // The incomplete gamma and beta functions stop at 3e-7 relative.
+    for (const auto& c : kContinuous) {
+        const auto s = make_slot(c.in);
+        EXPECT_NEAR(cumulative(*s, c.x), c.ref, 1e-7) << "dtype " << c.in.dtype << " x " << c.x;
+    }
+}
+
+TEST(Cumulative, SlopeIsTheDensity) {
+    // Central difference with step 1e-4: error about h² f''' / 6 plus the
+    // special functions' rounding over 2h.
+    constexpr double h = 1e-4;
+    for (const auto& c : kContinuous) {
+        const auto s = make_slot(c.in);
+        const double slope = (cumulative(*s, c.x + h) - cumulative(*s, c.x - h)) / (2 * h);
+        EXPECT_NEAR(slope, density(*s, c.x), 2e-4 * density(*s, c.x)) << "dtype " << c.in.dtype;
+    }
+}
+
+TEST(Cumulative, EdgeValuesAreExact) {
+    struct Case { const char* what; Params in; double x, expected; };
+    const Case cases[] = {
+        {"normal at its mean", {.dtype = kNormal, .mean = 0, .stdev = 1}, 0, 0.5},
+        {"triangular at the mode", {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4}, 1, 0.25},
+        {"triangular at minimum", {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4}, 0, 0},
+        {"triangular at maximum", {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4}, 4, 1},
+        {"binomial below 0", {.dtype = kBinomial, .n = 10, .p = 0.3}, -0.5, 0},
+        {"log series below 1", {.dtype = kLogSeries, .shape_a = 0.6}, 0.99, 0},
+        {"degenerate below its value", {.dtype = kDegenerate, .mean = 3}, -5, 1},
+        {"discrete uniform at 3", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 3, 0.5},
+        {"discrete uniform at 3.5", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 3.5, 3.5 / 6},
+        {"discrete uniform at -1", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, -1, -1.0 / 6},
+        {"Laplace at its mean", {.dtype = kLaplace, .mean = 2, .scale = 3}, 2, 0.5},
+        {"normal approx to the Poisson at its mean", {.dtype = kNormalPoisson, .mean = 5, .stdev = 2}, 5, 0.5},
+        {"exponential power at its centre", {.dtype = kExpPower, .mean = 1, .scale = 2, .shape_a = 1.5}, 1, 0.5},
+        {"gamma at 0", {.dtype = kGamma, .scale = 1, .shape_a = 2}, 0, 0},
+        {"lognormal below 0", {.dtype = kLognormal, .lmean = 0, .lstdev = 1}, -2, 0},
+        {"inverse Gaussian at 0", {.dtype = kInverseGaussian, .mean = 1, .scale = 1}, 0, 0},
+        {"F has no cumulative", {.dtype = kFisherF, .shape_a = 4, .shape_b = 7}, 1, 0},
+        {"code 5", {.dtype = 5}, 1, 0},
+        {"code 32", {.dtype = 32}, 1, 0},
+        {"code 33", {.dtype = 33}, 1, 0},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_EQ(cumulative(*s, c.x), c.expected) << c.what;
+    }
+    const auto exponential = make_slot({.dtype = kExponential, .mean = 2});
+    EXPECT_EQ(cumulative(*exponential, 2), 1 - std::exp(-1.0));
+    const auto binomial = make_slot({.dtype = kBinomial, .n = 10, .p = 0.3});
+    EXPECT_EQ(cumulative(*binomial, 2.7), cumulative(*binomial, 2));
+    // The approximation to the binomial centres the step: Φ(0.25).
+    const auto normal_binomial = make_slot({.dtype = kNormalBinomial, .mean = 5, .stdev = 2});
+    EXPECT_EQ(cumulative(*normal_binomial, 5), normal_integral(0.25));
+}
+
+TEST(Cumulative, TruncationTransformIsNotClamped) {
+    auto s = make_slot({.dtype = kNormal, .mean = 0, .stdev = 1});
+    s->t_pbelow = 0.5;
+    s->t_factor = 2;
+    EXPECT_EQ(cumulative(*s, 0), 0);
+    EXPECT_EQ(cumulative(*s, 1), 2 * (normal_integral(1) - 0.5));
+    EXPECT_LT(cumulative(*s, -1), 0);
+
+    auto f = make_slot({.dtype = kFisherF, .shape_a = 4, .shape_b = 7});
+    f->t_pbelow = 0.25;
+    f->t_factor = 2;
+    EXPECT_EQ(cumulative(*f, 1), -0.5);  // (0 − 0.25) × 2
+}
+
+TEST(Cumulative, DiscreteValuesAreSumsOfTheMassesOverTheSupport) {
+    struct Case { Params in; double x, ref; };
+    const Case cases[] = {
+        // scipy.stats cdf
+        {{.dtype = kPoisson, .mean = 3.5}, 4, 0.7254449533096043},
+        {{.dtype = kGeometric, .p = 0.3}, 2, 0.657},
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 4, 0.8497316674000001},
+        {{.dtype = kHypergeometric, .pop = 20, .popsuc = 7, .sam = 5}, 2, 0.7932146542827657},
+        {{.dtype = kLogSeries, .shape_a = 0.6}, 3, 0.9298358810825724},
+        // past the support's end: exactly the whole mass, no terms beyond n
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 25, 1.0},
+        // support starting at 3: nothing below it, all of it at its end
+        {{.dtype = kHypergeometric, .pop = 10, .popsuc = 8, .sam = 5}, 2, 0.0},
+        {{.dtype = kHypergeometric, .pop = 10, .popsuc = 8, .sam = 5}, 5, 1.0},
+    };
+    for (const auto& c : cases) {
+        auto s = make_slot(c.in);
+        EXPECT_NEAR(cumulative(*s, c.x), c.ref, 1e-12) << "dtype " << c.in.dtype << " x " << c.x;
+        // Truncation: the scaled masses are summed, then unscaled once.
+        s->t_factor = 4;
+        EXPECT_NEAR(cumulative(*s, c.x), 4 * c.ref, 4e-12) << "dtype " << c.in.dtype;
+    }
+}
+
+TEST(Cumulative, EndlessSumsStopOnceTheTailCannotChangeThem) {
+    // Poisson at x = 1e12: the tail beyond the mode stops adding almost at
+    // once, bit for bit the sum that includes every term.
+    const auto poisson = make_slot({.dtype = kPoisson, .mean = 4});
+    double full = 0;
+    for (int i = 0; i <= 200; ++i) full += density(*poisson, i);
+    EXPECT_EQ(cumulative(*poisson, 1e12), full);
+    EXPECT_EQ(cumulative(*poisson, std::numeric_limits<double>::infinity()), full);
+
+    // The large-parameter masses reach 1 through the same sums.
+    struct Case { Params in; double x; };
+    const Case large[] = {
+        {{.dtype = kBinomial, .n = 1000, .p = 0.3}, 1000},
+        {{.dtype = kHypergeometric, .pop = 10000, .popsuc = 4000, .sam = 500}, 500},
+        {{.dtype = kPoisson, .mean = 1000}, 1e9},
+    };
+    for (const auto& c : large) {
+        const auto s = make_slot(c.in);
+        EXPECT_NEAR(cumulative(*s, c.x), 1.0, 1e-9) << "dtype " << c.in.dtype;
+    }
+}
+
+TEST(Cumulative, FlatMassesEndAtTheTermLimitWithAPartialSum) {
+    // Masses of 1e-300 that never fall: the sum ends at its term limit and
+    // answers the partial sum, a small non-negative number.
+    const auto geometric = make_slot({.dtype = kGeometric, .p = 1e-300});
+    const double f = cumulative(*geometric, 1e12);
+    EXPECT_GT(f, 0.0);
+    EXPECT_LT(f, 1e-280);
+}
+
+TEST(Cumulative, InverseGaussianWithALargeShapeRatioMatchesReference) {
+    // λ/μ of 18 and 100 make exp(2λ/μ) huge and its normal tail tiny.
+    // scipy.stats.invgauss(μ/λ, scale=λ).cdf
+    struct Case { double lambda, x, ref; };
+    const Case cases[] = {
+        {18, 0.5, 0.001836458625575756},  {18, 0.8, 0.20079090542783992},
+        {18, 1.0, 0.5463882839002694},    {18, 1.3, 0.8925264134555138},
+        {18, 2.0, 0.9991366625623157},    {100, 0.5, 1.0293344306128782e-12},
+        {100, 0.8, 0.014296891196002014}, {100, 1.0, 0.5198976156483265},
+        {100, 1.3, 0.9963645853011376},   {100, 2.0, 0.999999999999492},
+    };
+    for (const auto& c : cases) {
+        for (int code : {kInverseGaussian, kWald}) {
+            const auto s = make_slot({.dtype = code, .mean = 1, .scale = c.lambda});
+            EXPECT_NEAR(cumulative(*s, c.x), c.ref, 1e-7 * std::fmax(c.ref, 1e-3))
+                << "lambda " << c.lambda << " x " << c.x;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kvz

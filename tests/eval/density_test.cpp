@@ -1,0 +1,199 @@
+// Density, validity test and discrete support: the formulas against
+// independent references, the exact edge behaviour, and the masses of large
+// discrete parameters that overflow their factorials.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "eval/eval.h"
+#include "tests/eval/test_slots.h"
+
+namespace kvz {
+namespace {
+
+using test::make_slot;
+using test::Params;
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(Density, MatchesReferenceValues) {
+    struct Case { Params in; double x, ref; };
+    const Case cases[] = {
+        // scipy.stats 1.10 pdf / pmf with the matching parameterisation
+        {{.dtype = kNormal, .mean = 1, .stdev = 2}, 0, 0.17603266338214973},
+        {{.dtype = kBeta, .minimum = 1, .maximum = 3, .shape_a = 2, .shape_b = 3}, 2, 0.75},
+        {{.dtype = kLognormal, .lmean = 0.5, .lstdev = 0.8}, 2, 0.2421767748848334},
+        {{.dtype = kWeibull, .minimum = 1, .scale = 2, .shape_a = 1.5}, 2.5, 0.33924179661051485},
+        {{.dtype = kInverseGaussian, .mean = 2, .scale = 3}, 1.5, 0.3533380431253714},
+        {{.dtype = kStudentT, .shape_a = 5}, 1.3, 0.1584767357289824},
+        {{.dtype = kFisherF, .shape_a = 4, .shape_b = 7}, 1.1, 0.3869543058381509},
+        {{.dtype = kGumbel, .mode = 1, .scale = 2}, 0, 0.15852096053897108},
+        {{.dtype = kLogistic, .mean = 1, .stdev = 2}, 0, 0.18582462414585452},
+        {{.dtype = kCauchy, .mean = 1, .scale = 2}, 0, 0.12732395447351627},
+        {{.dtype = kLaplace, .mean = 1, .scale = 2}, 0, 0.15163266492815836},
+        {{.dtype = kRayleigh, .scale = 2}, 1.5, 0.2830648507458778},
+        {{.dtype = kPareto, .mode = 2, .shape_a = 3}, 2.5, 0.6144},
+        {{.dtype = kPowerFunction, .minimum = 1, .maximum = 3, .shape_a = 2.5}, 2, 0.4419417382415922},
+        {{.dtype = kExponential, .mean = 2}, 1.5, 0.23618327637050734},
+        {{.dtype = kGamma, .scale = 2, .shape_a = 0.5}, 1.5, 0.15386632280545526},
+        {{.dtype = kExpPower, .mean = 1, .scale = 2, .shape_a = 1.5}, 2.2, 0.1255836228074891},
+        {{.dtype = kPoisson, .mean = 3.5}, 4, 0.1888122854088196},
+        {{.dtype = kGeometric, .p = 0.3}, 2, 0.147},
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 4, 0.2001209489999999},
+        {{.dtype = kHypergeometric, .pop = 20, .popsuc = 7, .sam = 5}, 2, 0.38738390092879255},
+        {{.dtype = kLogSeries, .shape_a = 0.6}, 3, 0.07857768009148498},
+        {{.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 3, 1.0 / 6},
+        // log_gamma and the gamma family agree to about 1e-10 relative
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_NEAR(density(*s, c.x), c.ref, 1e-9 * c.ref) << "dtype " << c.in.dtype;
+    }
+}
+
+TEST(Density, EdgeValuesAreExact) {
+    struct Case { const char* what; Params in; double x, expected; };
+    const Case cases[] = {
+        {"normal at its mean", {.dtype = kNormal, .mean = 0, .stdev = 1}, 0, 1 / std::sqrt(2 * kPi)},
+        {"triangular at the mode", {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4}, 1, 0.5},
+        {"triangular, mode at minimum", {.dtype = kTriangular, .mode = 0, .minimum = 0, .maximum = 4}, 0, 0.5},
+        {"triangular, mode at maximum", {.dtype = kTriangular, .mode = 4, .minimum = 0, .maximum = 4}, 4, 0.5},
+        {"beta pole at the lower end", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, 0, 1e9},
+        {"beta pole below the lower end", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, -3, 1e9},
+        {"beta pole at the upper end", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 0.5}, 1, 1e9},
+        {"gamma shape below 1 at 0", {.dtype = kGamma, .scale = 2, .shape_a = 0.5}, 0, 0},
+        {"gamma shape 1 at 0", {.dtype = kGamma, .scale = 2, .shape_a = 1}, 0, 0.5},
+        {"Weibull at its location", {.dtype = kWeibull, .minimum = 1, .scale = 2, .shape_a = 0.5}, 1, 0},
+        {"Rayleigh at 0", {.dtype = kRayleigh, .scale = 2}, 0, 0},
+        {"lognormal at 0", {.dtype = kLognormal, .lmean = 0, .lstdev = 1}, 0, 0},
+        {"lognormal below 0", {.dtype = kLognormal, .lmean = 0, .lstdev = 1}, -1, 0},
+        {"inverse Gaussian at 0", {.dtype = kInverseGaussian, .mean = 1, .scale = 2}, 0, 0},
+        {"uniform anywhere", {.dtype = kUniform, .minimum = 2, .maximum = 6}, 100, 0.25},
+        {"degenerate anywhere", {.dtype = kDegenerate, .mean = 3}, -7, 1},
+        {"code 5", {.dtype = 5, .mean = 1, .stdev = 1}, 1, 0},
+        {"code 32", {.dtype = 32, .mean = 1, .stdev = 1}, 1, 0},
+        {"code 33", {.dtype = 33, .mean = 1, .stdev = 1}, 1, 0},
+        {"code 99", {.dtype = 99, .mean = 1, .stdev = 1}, 1, 0},
+        {"code -1", {.dtype = -1, .mean = 1, .stdev = 1}, 1, 0},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_EQ(density(*s, c.x), c.expected) << c.what;
+    }
+}
+
+TEST(Density, GammaAliasesUseTheGammaFormula) {
+    const auto gamma = make_slot({.dtype = kGamma, .scale = 2, .shape_a = 3});
+    EXPECT_NEAR(density(*gamma, 4), std::exp(-2.0), 1e-12);  // (4/2)² e^−2 / 2 / Γ(3)
+    for (int alias : {kErlang, kChiSquare}) {
+        const auto s = make_slot({.dtype = alias, .scale = 2, .shape_a = 3});
+        EXPECT_EQ(density(*s, 4), density(*gamma, 4)) << alias;
+    }
+}
+
+TEST(Density, TruncationScalesEveryValueOnce) {
+    auto uniform = make_slot({.dtype = kUniform, .minimum = 0, .maximum = 5});
+    uniform->t_factor = 1.25;
+    EXPECT_EQ(density(*uniform, 1), 0.25);
+
+    // The normal approximations are differences of truncated cumulative
+    // values: one factor, not two. Φ(0.5) − Φ(−0.5) = 0.38292492254802624
+    // and Φ(1) − Φ(0) = 0.3413447460685429 (scipy.stats.norm).
+    for (double factor : {1.0, 2.0}) {
+        auto binomial = make_slot({.dtype = kNormalBinomial, .mean = 3, .stdev = 1});
+        auto poisson = make_slot({.dtype = kNormalPoisson, .mean = 2, .stdev = 1});
+        binomial->t_factor = poisson->t_factor = factor;
+        EXPECT_NEAR(density(*binomial, 3), factor * 0.38292492254802624, 1e-7);
+        EXPECT_NEAR(density(*poisson, 3), factor * 0.3413447460685429, 1e-7);
+    }
+}
+
+TEST(Density, SmallMassesKeepTheDirectFormulaBitForBit) {
+    const auto poisson = make_slot({.dtype = kPoisson, .mean = 3});
+    EXPECT_EQ(density(*poisson, 2), std::pow(3.0, 2.0) * std::exp(-3.0) / 2);
+    const auto binomial = make_slot({.dtype = kBinomial, .n = 5, .p = 0.25});
+    EXPECT_EQ(density(*binomial, 2), 10 * std::pow(0.25, 2.0) * std::pow(0.75, 3.0));
+    // 171! overflows but its Poisson mass does not: 1^171 e^−1 / 171! with the
+    // factorial from log_gamma, so compare at its accuracy.
+    const auto unit = make_slot({.dtype = kPoisson, .mean = 1});
+    EXPECT_NEAR(density(*unit, 171), std::exp(-1 - std::lgamma(172.0)), 1e-9 * std::exp(-1 - std::lgamma(172.0)));
+}
+
+TEST(Density, LargeParameterMassesStayFiniteAndSumToOne) {
+    struct Case { const char* what; Params in; double x, ref; };
+    const Case cases[] = {
+        // scipy.stats pmf at a point near the centre
+        {"binomial n 1000", {.dtype = kBinomial, .n = 1000, .p = 0.3}, 300, 0.027521003821268365},
+        {"hypergeometric 10000/4000/500", {.dtype = kHypergeometric, .pop = 10000, .popsuc = 4000, .sam = 500}, 200, 0.03734460121475696},
+        {"Poisson mean 1000", {.dtype = kPoisson, .mean = 1000}, 1000, 0.01261461134870819},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_NEAR(density(*s, c.x), c.ref, 1e-8 * c.ref) << c.what;
+        const Support support = discrete_support(*s);
+        const double last = std::isfinite(support.last) ? support.last : 3000;
+        double sum = 0;
+        for (double i = support.first; i <= last; ++i) {
+            const double m = density(*s, i);
+            ASSERT_TRUE(std::isfinite(m)) << c.what << " at " << i;
+            sum += m;
+        }
+        EXPECT_NEAR(sum, 1.0, 1e-9) << c.what;
+    }
+}
+
+TEST(DensityValid, IsZeroExactlyAtThePoles) {
+    struct Case { const char* what; Params in; double x; int expected; };
+    const Case cases[] = {
+        {"beta a < 1 at minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, 0, 0},
+        {"beta a < 1 below minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, -1, 0},
+        {"beta a >= 1 at minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 2}, 0, 1},
+        {"beta b < 1 at maximum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 0.5}, 1, 0},
+        {"beta inside", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 0.5}, 0.5, 1},
+        {"gamma a < 1 at 0", {.dtype = kGamma, .scale = 1, .shape_a = 0.5}, 0, 0},
+        {"chi-square a < 1 at 0", {.dtype = kChiSquare, .scale = 2, .shape_a = 0.5}, 0, 0},
+        {"Erlang a < 1 at 0", {.dtype = kErlang, .scale = 2, .shape_a = 0.5}, 0, 0},
+        {"gamma a < 1 above 0", {.dtype = kGamma, .scale = 1, .shape_a = 0.5}, 0.1, 1},
+        {"Weibull a < 1 at location", {.dtype = kWeibull, .minimum = 2, .scale = 1, .shape_a = 0.7}, 2, 0},
+        {"Weibull a >= 1 at location", {.dtype = kWeibull, .minimum = 2, .scale = 1, .shape_a = 1.0}, 2, 1},
+        {"power a < 1 at minimum", {.dtype = kPowerFunction, .minimum = 0, .maximum = 2, .shape_a = 0.5}, 0, 0},
+        {"power a 12 at maximum", {.dtype = kPowerFunction, .minimum = 0, .maximum = 2, .shape_a = 12}, 2, 0},
+        {"power a 10 at maximum", {.dtype = kPowerFunction, .minimum = 0, .maximum = 2, .shape_a = 10}, 2, 1},
+        {"lognormal by moments is not mapped", {.dtype = kLognormalByMoments, .lmean = 0, .lstdev = 1}, 0, 1},
+        {"code 5", {.dtype = 5}, 0, 1},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_EQ(density_valid(*s, c.x), c.expected) << c.what;
+    }
+    // The invalid power-function end still has the formula's value a / range.
+    const auto steep = make_slot({.dtype = kPowerFunction, .minimum = 0, .maximum = 2, .shape_a = 12});
+    EXPECT_DOUBLE_EQ(density(*steep, 2), 6.0);
+}
+
+TEST(DiscreteSupport, CoversTheWholeNumbersEachTypeCanTake) {
+    struct Case { Params in; double first, last; };
+    const Case cases[] = {
+        {{.dtype = kPoisson, .mean = 4}, 0, kInf},
+        {{.dtype = kGeometric, .p = 0.3}, 0, kInf},
+        {{.dtype = kNormalPoisson, .mean = 4}, 0, kInf},
+        {{.dtype = kLogSeries, .shape_a = 0.5}, 1, kInf},
+        {{.dtype = kBinomial, .n = 12, .p = 0.5}, 0, 12},
+        {{.dtype = kNormalBinomial, .n = 12, .p = 0.5}, 0, 12},
+        {{.dtype = kHypergeometric, .pop = 10, .popsuc = 8, .sam = 5}, 3, 5},
+        {{.dtype = kHypergeometric, .pop = 50, .popsuc = 4, .sam = 10}, 0, 4},
+        {{.dtype = kDiscreteUniform, .minimum = -2, .maximum = 3}, -2, 3},
+        {{.dtype = kDegenerate, .mean = 7}, 7, 7},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        const Support got = discrete_support(*s);
+        EXPECT_EQ(got.first, c.first) << c.in.dtype;
+        EXPECT_EQ(got.last, c.last) << c.in.dtype;
+    }
+}
+
+}  // namespace
+}  // namespace kvz

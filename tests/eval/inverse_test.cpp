@@ -1,0 +1,180 @@
+// Inverse cumulative distribution: the range ends, closed forms and bisection
+// against the cumulative distribution, and brackets that must end promptly.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "eval/eval.h"
+#include "special/special.h"
+#include "tests/eval/test_slots.h"
+
+namespace kvz {
+namespace {
+
+using test::make_slot;
+using test::Params;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kProbabilities[] = {0.001, 0.02, 0.3, 0.5, 0.77, 0.99, 0.9995};
+
+TEST(Inverse, ProbabilitiesAtOrBeyondTheEndsAnswerTheRange) {
+    auto s = make_slot({.dtype = kNormal, .mean = 0, .stdev = 1});
+    s->dminimum = -2.5758293035489;  // the 0.005 / 0.995 quantiles, not infinities
+    s->dmaximum = 2.5758293035489;
+    for (double p : {0.0, -0.5, -kInf, kNaN}) EXPECT_EQ(inverse(*s, p), s->dminimum) << p;
+    for (double p : {1.0, 1.5, kInf}) EXPECT_EQ(inverse(*s, p), s->dmaximum) << p;
+}
+
+TEST(Inverse, ClosedFormsInvertTheCumulativeDistribution) {
+    const Params cases[] = {
+        {.dtype = kUniform, .minimum = 1, .maximum = 5},
+        {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4},
+        {.dtype = kExponential, .mean = 2},
+        {.dtype = kPareto, .mode = 2, .shape_a = 3},
+        {.dtype = kCauchy, .mean = 1, .scale = 2},
+        {.dtype = kGumbel, .mode = 1, .scale = 2},
+        {.dtype = kWeibull, .minimum = 1, .scale = 2, .shape_a = 1.5},
+        {.dtype = kLaplace, .mean = 1, .scale = 2},
+        {.dtype = kLogistic, .mean = 1, .stdev = 2},
+        {.dtype = kPowerFunction, .minimum = 1, .maximum = 3, .shape_a = 2.5},
+        {.dtype = kRayleigh, .scale = 2},
+    };
+    for (const auto& in : cases) {
+        const auto s = make_slot(in);
+        for (double p : kProbabilities)
+            EXPECT_NEAR(cumulative(*s, inverse(*s, p)), p, 1e-12) << "dtype " << in.dtype << " p " << p;
+    }
+}
+
+TEST(Inverse, BisectionTypesInvertToTheTolerance) {
+    // Working centre and spread as the initialisation stores them.
+    const Params cases[] = {
+        {.dtype = kNormal, .mean = 1, .stdev = 2},
+        {.dtype = kBeta, .minimum = 1, .maximum = 3, .shape_a = 2, .shape_b = 3},
+        {.dtype = kGamma, .mean = 1, .stdev = 1.4142135623730951, .scale = 2, .shape_a = 0.5},
+        {.dtype = kErlang, .mean = 6, .stdev = 3.4641016151377544, .scale = 2, .shape_a = 3},
+        {.dtype = kExpPower, .mean = 1, .stdev = 3, .scale = 2, .shape_a = 1.5},
+        {.dtype = kLognormal, .mean = 2.27, .lmean = 0.5, .stdev = 2.06, .lstdev = 0.8},
+        {.dtype = kInverseGaussian, .mean = 2, .stdev = 1.63, .scale = 3},
+        {.dtype = kStudentT, .mean = 0, .stdev = 1, .shape_a = 5},
+    };
+    for (const auto& in : cases) {
+        const auto s = make_slot(in);
+        for (double p : kProbabilities)
+            EXPECT_NEAR(cumulative(*s, inverse(*s, p)), p, 1e-6) << "dtype " << in.dtype << " p " << p;
+    }
+}
+
+TEST(Inverse, InverseGaussianWithALargeShapeRatioMatchesReference) {
+    // scipy.stats.invgauss(μ/λ, scale=λ).ppf; x within 1e-6 / density.
+    struct Case { double lambda, p, ref; };
+    const Case cases[] = {
+        {18, 0.01, 0.5688230106744196},  {18, 0.5, 0.9730872476497866},
+        {18, 0.99, 1.6688108645218112},  {100, 0.01, 0.7891759908203412},
+        {100, 0.5, 0.995028952201254},   {100, 0.99, 1.2546885228965905},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot({.dtype = kInverseGaussian, .mean = 1, .stdev = std::sqrt(1 / c.lambda), .scale = c.lambda});
+        EXPECT_NEAR(inverse(*s, c.p), c.ref, 1e-5) << c.lambda << " " << c.p;
+    }
+}
+
+TEST(Inverse, EdgeValuesAreExact) {
+    struct Case { const char* what; Params in; double p, expected; };
+    const Case cases[] = {
+        {"triangular at the mode's probability", {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4}, 0.25, 1},
+        {"discrete uniform is not made whole", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 0.5, 4},
+        {"Laplace at one half", {.dtype = kLaplace, .mean = 3, .scale = 2}, 0.5, 3},
+        {"degenerate", {.dtype = kDegenerate, .mean = 7}, 0.3, 7},
+        {"Poisson untruncated", {.dtype = kPoisson, .mean = 3}, 0.5, 0},
+        {"geometric untruncated", {.dtype = kGeometric, .p = 0.3}, 0.5, 0},
+        {"binomial untruncated", {.dtype = kBinomial, .n = 10, .p = 0.3}, 0.5, 0},
+        {"hypergeometric untruncated", {.dtype = kHypergeometric, .pop = 20, .popsuc = 7, .sam = 5}, 0.5, 0},
+        {"log series untruncated", {.dtype = kLogSeries, .shape_a = 0.6}, 0.5, 0},
+        {"F", {.dtype = kFisherF, .shape_a = 4, .shape_b = 7}, 0.5, 0},
+        {"code 33", {.dtype = 33}, 0.5, 0},
+        // made whole: −1.2 + 0.5 truncates to 0; 2.6 + 0.5 to 3
+        {"normal approx to the Poisson below 0", {.dtype = kNormalPoisson, .mean = -1.2, .stdev = 1}, 0.5, 0},
+        {"normal approx to the Poisson", {.dtype = kNormalPoisson, .mean = 2.6, .stdev = 1}, 0.5, 3},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_EQ(inverse(*s, c.p), c.expected) << c.what;
+    }
+}
+
+TEST(Inverse, TruncatedSlotsAreBisectedAndTheBracketReachesTheCut) {
+    // A normal slot cut below at −4 while its working minimum is the 0.005
+    // quantile: the quantiles below −2.58 must still be found.
+    auto s = make_slot({.dtype = kNormal, .mean = 0, .stdev = 1});
+    s->minimum = -2.5758293035489;
+    s->maximum = 2.5758293035489;
+    s->t_min_flag = 1;
+    s->t_min = -4;
+    s->min_exists = 1;
+    s->t_pbelow = normal_integral(-4);
+    s->t_factor = 1 / (1 - s->t_pbelow);
+    for (double p : {0.0001, 0.001, 0.3})
+        EXPECT_NEAR(cumulative(*s, inverse(*s, p)), p, 1e-6) << p;
+    EXPECT_LT(inverse(*s, 0.001), -3.0);
+
+    // Cut above: a uniform slot has a closed form, yet with a flag set it is
+    // bisected on the truncated cumulative distribution.
+    auto u = make_slot({.dtype = kUniform, .minimum = 0, .maximum = 10});
+    u->t_max_flag = 1;
+    u->t_max = 12;  // beyond the bound: nothing cut, bracket still reaches it
+    EXPECT_NEAR(inverse(*u, 0.25), 2.5, 1e-5);
+}
+
+TEST(Inverse, TruncatedDiscreteSlotEndsOnAStepOfItsCumulative) {
+    // Poisson mean 3 cut below at 1: the bisection stops when F repeats on a
+    // step, somewhere between the whole numbers where F crosses p.
+    auto s = make_slot({.dtype = kPoisson, .mean = 3});
+    s->minimum = 0;
+    s->maximum = 20;
+    s->t_min_flag = 1;
+    s->t_min = 1;
+    s->t_pbelow = density(*s, 0);
+    s->t_factor = 1 / (1 - s->t_pbelow);
+    const double x = inverse(*s, 0.5);
+    EXPECT_GE(cumulative(*s, x), 0.5);
+    EXPECT_LT(cumulative(*s, x - 1), 0.5);
+}
+
+TEST(InverseBisection, UnsafeSlotsEndPromptlyWithAFiniteAnswer) {
+    struct Case { const char* what; Params in; double p; };
+    const Case cases[] = {
+        {"zero spread", {.dtype = kNormal, .mean = 2, .stdev = 0}, 0.3},
+        {"negative spread", {.dtype = kStudentT, .mean = 0, .stdev = -1, .shape_a = 3}, 0.3},
+        {"spread not a number", {.dtype = kNormal, .mean = 2, .stdev = kNaN}, 0.3},
+        {"infinite spread", {.dtype = kNormal, .mean = 2, .stdev = kInf}, 0.3},
+        {"cumulative not a number", {.dtype = kGamma, .mean = 1, .stdev = 1, .scale = kNaN, .shape_a = 2}, 0.3},
+        {"probability not a number", {.dtype = kNormal, .mean = 2, .stdev = 1}, kNaN},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_TRUE(std::isfinite(inverse_bisection(*s, c.p))) << c.what;
+    }
+    // Without a spread to widen by, the centre is the answer.
+    for (double spread : {0.0, kNaN}) {
+        const auto flat = make_slot({.dtype = kNormal, .mean = 2, .stdev = spread});
+        EXPECT_EQ(inverse_bisection(*flat, 0.3), 2.0) << spread;
+    }
+    // A negative spread widens outward like its size: the right quantile.
+    const auto t = make_slot({.dtype = kStudentT, .mean = 0, .stdev = -1, .shape_a = 3});
+    EXPECT_NEAR(cumulative(*t, inverse_bisection(*t, 0.3)), 0.3, 1e-6);
+
+    // A cumulative that never reaches p (the rescaled F stays below 0.5): the
+    // bracket stops at the largest double and the bisection still ends there.
+    auto capped = make_slot({.dtype = kLogistic, .mean = 0, .stdev = 1});
+    capped->t_factor = 0.5;
+    capped->t_min_flag = 1;  // forces the bisection
+    const double x = inverse(*capped, 0.9);
+    EXPECT_TRUE(std::isfinite(x));
+    EXPECT_GT(x, 1e300);
+}
+
+}  // namespace
+}  // namespace kvz
