@@ -1,7 +1,345 @@
+// The truncation step of dinitialise and its two moment tools.
+//
+// truncate() measures the probability mass cut away below t_min and above
+// t_max on the untruncated distribution, stores the factor that rescales the
+// density and the cumulative distribution, sets the reported range and
+// recomputes the statistics of the truncated distribution numerically, either
+// from the density (density_moment) or from equal-probability strips of the
+// inverse (quantile_moment).
+#include <cmath>
+
 #include "eval/eval.h"
 
 namespace kvz {
-void truncate(DistSlot&) {}
-double density_moment(DistSlot&, int, double, double) { return 0.0; }
-double quantile_moment(const DistSlot&, int) { return 0.0; }
+namespace {
+
+// A side without a bound of its own is integrated (and summed) out to these
+// quantiles of the distribution. The moments are not renormalised for the
+// little mass beyond them.
+constexpr double kFreeLowerQuantile = 0.0001;
+constexpr double kFreeUpperQuantile = 0.9999;
+// A side without a bound or a cut reports these quantiles as its range end.
+constexpr double kRangeLowerQuantile = 0.005;
+constexpr double kRangeUpperQuantile = 0.995;
+constexpr double kMedianProbability = 0.5;
+
+// Strip integration of the moments: the number of strips doubles per level;
+// up to kExactRepeatLevels only an exactly repeated sum stops early, after
+// that a relative change below kMomentTolerance does.
+constexpr int kMomentLevels = 10;
+constexpr int kExactRepeatLevels = 5;
+constexpr double kMomentTolerance = 1e-6;
+
+// Quantile strips: 100 strips between the percentiles, each of probability 0.01.
+constexpr int kQuantileStrips = 100;
+constexpr double kStripProbability = 0.01;
+
+// A discrete moment sums at most this many whole numbers, so that a window
+// reaching out to a huge (or infinite) truncation point still ends.
+constexpr double kMaxMomentTerms = 1e7;
+
+// Moment kinds: the integrand g(m) at an abscissa m.
+enum MomentKind : int { kRaw = 1, kCentred = 2, kSecond = 3, kThird = 4, kFourth = 5 };
+
+double moment_integrand(const DistSlot& s, int kind, double m) {
+    switch (kind) {
+    case kRaw: return m;
+    case kCentred: return m - s.dmean;
+    case kSecond: {
+        const double d = m - s.dmean;
+        return d * d;
+    }
+    case kThird: {
+        const double d = m - s.dmean;
+        return d * d * d;
+    }
+    case kFourth: {
+        const double d = m - s.dmean;
+        return d * d * d * d;
+    }
+    default: return 1.0;
+    }
+}
+
+// The stopping rule shared with the density integral.
+bool moment_settled(int level, double sum, double prev) {
+    if (level > kExactRepeatLevels) return std::fabs(sum - prev) / std::fabs(sum + prev) < kMomentTolerance;
+    return level > 1 && sum == prev;
+}
+
+// Continuous moment: trapezoid strips weighted by the integrand at each
+// strip's midpoint, the strip count doubling per level. Every level
+// re-evaluates all its points and repeats the mode search over them.
+double strip_moment(DistSlot& s, int kind, double lo, double hi) {
+    if (lo == hi) return 0.0;
+    double sum = 0.0;
+    double prev = 0.0;
+    int n = 1;
+    for (int level = 1; level <= kMomentLevels; ++level) {
+        sum = 0.0;
+        const double h = (hi - lo) / n;
+        double x = lo;
+        double f_right = 0.0;
+        double fmax = 0.0;
+        for (int j = 1; j <= n; ++j) {
+            const double f_left = (j == 1) ? density(s, x) : f_right;
+            f_right = density(s, x + h);
+            // The right end of the first strip is not a candidate; ties keep
+            // the earlier abscissa.
+            if (j == 1) {
+                fmax = f_left;
+                s.dmode = x;
+            } else if (f_right > fmax) {
+                fmax = f_right;
+                s.dmode = x + h;
+            }
+            sum = sum + (f_left + f_right) * h / 2 * moment_integrand(s, kind, x + h / 2);
+            x = x + h;
+        }
+        if (moment_settled(level, sum, prev)) return sum;
+        prev = sum;
+        n = 2 * n;
+    }
+    return sum;
+}
+
+// The whole numbers of [lo, hi] (each end truncated toward zero) that lie in
+// the type's support; first > last when there are none.
+struct WholeRange {
+    double first;
+    double last;
+};
+
+WholeRange whole_range(const DistSlot& s, double lo, double hi) {
+    const Support support = discrete_support(s);
+    WholeRange r{std::trunc(lo), std::trunc(hi)};
+    if (r.first < support.first) r.first = support.first;
+    if (r.last > support.last) r.last = support.last;
+    return r;
+}
+
+// Discrete moment: the integrand weighted by the mass at every whole number
+// of the window, with the mode search over the same masses.
+double sum_moment(DistSlot& s, int kind, double lo, double hi) {
+    const WholeRange r = whole_range(s, lo, hi);
+    double sum = 0.0;
+    double fmax = 0.0;
+    double terms = 0.0;
+    for (double i = r.first; i <= r.last && terms < kMaxMomentTerms; i += 1.0, terms += 1.0) {
+        const double p = density(s, i);
+        sum = sum + moment_integrand(s, kind, i) * p;
+        if (i == r.first || p > fmax) {
+            fmax = p;
+            s.dmode = i;
+        }
+    }
+    return sum;
+}
+
+// One side of the truncation: the mass it cuts away and the limit of the
+// moment window on that side.
+struct Side {
+    double mass;
+    double limit;
+};
+
+// A cumulative value that is not a number cuts nothing.
+double mass_or_nothing(double f) { return std::isnan(f) ? 0.0 : f; }
+
+// A side with a bound of its own cuts only where the truncation point lies
+// inside it; where it does not, the moments run from the bound, since the
+// density formulas are not zero beyond it. A side without a bound cuts at the
+// truncation point wherever that lies: its working end is only a quantile.
+Side lower_side(DistSlot& s, bool bounded) {
+    if (!s.t_min_flag) return {0.0, s.min_exists ? s.minimum : inverse(s, kFreeLowerQuantile)};
+    s.min_exists = 1;
+    if (bounded && !(s.t_min > s.minimum)) return {0.0, s.minimum};
+    // A discrete slot keeps the mass of t_min itself.
+    const double below = (s.dclass == 1) ? s.t_min : s.t_min - 1;
+    return {mass_or_nothing(cumulative(s, below)), s.t_min};
+}
+
+Side upper_side(DistSlot& s, bool bounded) {
+    if (!s.t_max_flag) return {0.0, s.max_exists ? s.maximum : inverse(s, kFreeUpperQuantile)};
+    s.max_exists = 1;
+    if (bounded && !(s.t_max < s.maximum)) return {0.0, s.maximum};
+    return {1.0 - mass_or_nothing(cumulative(s, s.t_max)), s.t_max};
+}
+
+// A cut on one side and a bound of the distribution on the other leave the
+// truncated distribution bounded on both sides: all its moments exist.
+void grant_moments(DistSlot& s, bool bounded_below, bool bounded_above) {
+    if ((s.t_min_flag && bounded_above) || (s.t_max_flag && bounded_below)) {
+        s.avg_exists = 1;
+        s.var_exists = 1;
+        s.skw_exists = 1;
+        s.krt_exists = 1;
+    }
+}
+
+// The cut point nearest to where the mass lay: a one-sided cut reports its
+// own point, a two-sided one the side that cut away the larger mass.
+double nearest_cut(const DistSlot& s, const Side& below, const Side& above) {
+    if (!s.t_max_flag) return s.t_min;
+    if (!s.t_min_flag) return s.t_max;
+    return (below.mass >= above.mass) ? s.t_min : s.t_max;
+}
+
+// A truncation that leaves no mass has no distribution to describe. The slot
+// then reports the single point c: range, mean, mode and median c, variance
+// and deviation 0, no skewness or kurtosis. The density and the cumulative
+// distribution are left unscaled (factor 1, nothing below) so that every
+// query still answers with the untruncated values rather than a division by
+// zero.
+void report_point(DistSlot& s, double c) {
+    s.t_factor = 1.0;
+    s.t_pbelow = 0.0;
+    s.min_exists = 1;
+    s.max_exists = 1;
+    s.avg_exists = 1;
+    s.var_exists = 1;
+    s.mod_exists = 1;
+    s.med_exists = 1;
+    s.skw_exists = 0;
+    s.krt_exists = 0;
+    s.dminimum = c;
+    s.dmaximum = c;
+    s.dmean = c;
+    s.dmode = c;
+    s.dmedian = c;
+    s.dvariance = 0.0;
+    s.dstdev = 0.0;
+}
+
+// Whether the moment window [lo, hi] holds anything to integrate or sum.
+bool window_holds_mass(const DistSlot& s, double lo, double hi) {
+    if (s.dclass == 1) return lo < hi;
+    const WholeRange r = whole_range(s, lo, hi);
+    return r.first <= r.last;
+}
+
+// A discrete window holding a single whole number is that value with
+// certainty: its mean and variance are exact, and it has no skewness or
+// kurtosis (the sums would give rounding noise over rounding noise).
+void single_value_statistics(DistSlot& s, double value) {
+    s.dmode = value;
+    if (s.med_exists) s.dmedian = value;
+    s.skw_exists = 0;
+    s.krt_exists = 0;
+    if (!s.avg_exists) return;
+    s.dmean = value;
+    if (!s.var_exists) return;
+    s.dvariance = 0.0;
+    s.dstdev = 0.0;
+}
+
+// The statistics of the truncated distribution, in a fixed order: the
+// central moments are centred on the mean stored first.
+void truncated_statistics(DistSlot& s, double lo, double hi) {
+    const bool by_quantiles = s.moment_method == 1;
+    if (by_quantiles) s.mod_exists = 0;
+    auto moment = [&](int kind) {
+        return by_quantiles ? quantile_moment(s, kind) : density_moment(s, kind, lo, hi);
+    };
+    bool have_v = false, have_m3 = false, have_m4 = false;
+    double v = 0.0, m3 = 0.0, m4 = 0.0;
+    if (s.avg_exists) {
+        s.dmean = moment(kRaw);
+        if (s.var_exists) {
+            v = moment(kSecond);
+            have_v = true;
+        }
+        if (s.skw_exists) {
+            m3 = moment(kThird);
+            have_m3 = true;
+        }
+        if (s.krt_exists) {
+            m4 = moment(kFourth);
+            have_m4 = true;
+        }
+    }
+    if (s.med_exists) s.dmedian = inverse(s, kMedianProbability);
+    if (!have_v) return;
+    s.dvariance = v;
+    s.dstdev = std::sqrt(v);
+    if (v == 0.0) {
+        // All the mass on one value: no shape to measure (0 / 0).
+        s.skw_exists = 0;
+        s.krt_exists = 0;
+        return;
+    }
+    if (have_m3) s.dskewness = m3 / std::sqrt(v * v * v);
+    if (have_m4) s.dkurtosis = m4 / v / v;
+}
+
+}  // namespace
+
+void truncate(DistSlot& s) {
+    // Masses and quantiles below are those of the untruncated distribution.
+    s.t_factor = 1.0;
+    s.t_pbelow = 0.0;
+    const bool bounded_below = s.min_exists != 0;
+    const bool bounded_above = s.max_exists != 0;
+    grant_moments(s, bounded_below, bounded_above);
+
+    const Side below = lower_side(s, bounded_below);
+    const Side above = upper_side(s, bounded_above);
+    const double factor = 1.0 / (1.0 - below.mass - above.mass);
+    const bool inverted = s.t_min_flag && s.t_max_flag && s.t_min > s.t_max;
+    if (inverted || !(factor > 0.0 && std::isfinite(factor))) {
+        report_point(s, nearest_cut(s, below, above));
+        return;
+    }
+    s.t_factor = factor;
+    s.t_pbelow = below.mass;
+
+    // A cut beyond the quantile that ends a free side leaves the window
+    // empty; that side's limit is then taken from the truncated distribution.
+    double lo = below.limit;
+    double hi = above.limit;
+    if (!window_holds_mass(s, lo, hi)) {
+        if (!s.t_min_flag && !bounded_below) lo = inverse(s, kFreeLowerQuantile);
+        if (!s.t_max_flag && !bounded_above) hi = inverse(s, kFreeUpperQuantile);
+        if (!window_holds_mass(s, lo, hi)) {
+            report_point(s, nearest_cut(s, below, above));
+            return;
+        }
+    }
+
+    if (s.t_min_flag) s.dminimum = s.t_min;
+    else s.dminimum = s.min_exists ? s.minimum : inverse(s, kRangeLowerQuantile);
+    if (s.t_max_flag) s.dmaximum = s.t_max;
+    else s.dmaximum = s.max_exists ? s.maximum : inverse(s, kRangeUpperQuantile);
+
+    if (s.dclass != 1) {
+        const WholeRange r = whole_range(s, lo, hi);
+        if (r.first == r.last) {
+            single_value_statistics(s, r.first);
+            return;
+        }
+    }
+    truncated_statistics(s, lo, hi);
+}
+
+double density_moment(DistSlot& s, int kind, double lo, double hi) {
+    return (s.dclass == 1) ? strip_moment(s, kind, lo, hi) : sum_moment(s, kind, lo, hi);
+}
+
+double quantile_moment(const DistSlot& s, int kind) {
+    // The percentiles; an end without a bound stops at the 0.005 / 0.995 one.
+    double q[kQuantileStrips + 1];
+    for (int i = 0; i <= kQuantileStrips; ++i) {
+        double p = i * kStripProbability;
+        if (i == 0 && !s.min_exists) p = kRangeLowerQuantile;
+        if (i == kQuantileStrips && !s.max_exists) p = kRangeUpperQuantile;
+        q[i] = inverse_bisection(s, p);
+    }
+    double sum = 0.0;
+    for (int i = 0; i < kQuantileStrips; ++i) {
+        const double m = (q[i] + q[i + 1]) / 2;
+        sum = sum + moment_integrand(s, kind, m) * kStripProbability;
+    }
+    return sum;
+}
+
 }  // namespace kvz

@@ -1,0 +1,356 @@
+// The truncation step: cut-off masses, factor, range and the recomputed
+// statistics of truncated slots, initialised through dinitialise.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "eval/eval.h"
+#include "init/init.h"
+
+namespace kvz {
+namespace {
+
+// The inputs a case sets, and its truncation.
+struct Inputs {
+    int dtype = 0;
+    double mean = 0, stdev = 0, mode = 0, minimum = 0, maximum = 0, scale = 0, shape_a = 0,
+           shape_b = 0;
+    int n = 0;
+    double p = 0;
+    Flag lower = 0;
+    double t_min = 0;
+    Flag upper = 0;
+    double t_max = 0;
+};
+
+// Marks statistics the truncation step must leave as they were.
+constexpr double kSentinel = -12345.0;
+
+class Truncation : public ::testing::Test {
+protected:
+    // The record is large: keep it off the stack.
+    std::unique_ptr<DistSlot> slot_ = std::make_unique<DistSlot>();
+
+    DistSlot& initialise(const Inputs& in) {
+        *slot_ = DistSlot{};
+        DistSlot& s = *slot_;
+        s.dtype = in.dtype;
+        s.mean = in.mean;
+        s.stdev = in.stdev;
+        s.mode = in.mode;
+        s.minimum = in.minimum;
+        s.maximum = in.maximum;
+        s.scale = in.scale;
+        s.shape_a = in.shape_a;
+        s.shape_b = in.shape_b;
+        s.n = in.n;
+        s.p = in.p;
+        s.t_min_flag = in.lower;
+        s.t_min = in.t_min;
+        s.t_max_flag = in.upper;
+        s.t_max = in.t_max;
+        s.dmean = s.dmode = s.dmedian = s.dvariance = s.dstdev = s.dskewness = s.dkurtosis = kSentinel;
+        dinitialise(s);
+        return s;
+    }
+};
+
+// |got - want| within tol, relative to |want| where that exceeds 1.
+::testing::AssertionResult near(double got, double want, double tol) {
+    if (std::fabs(got - want) <= tol * std::fmax(1.0, std::fabs(want))) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << got << " vs " << want << " (tol " << tol << ")";
+}
+
+constexpr int kUniform = 2, kNormal = 4, kExponential = 8, kBinomial = 9, kPareto = 10, kBeta = 11, kGamma = 12;
+
+TEST_F(Truncation, TruncatedContinuousSlotsMatchTheirReferences) {
+    struct Want {
+        double t_factor, t_pbelow, dminimum, dmaximum, dmean, dvariance, dskewness, dkurtosis, dmedian;
+    };
+    struct Case {
+        const char* name;
+        Inputs in;
+        int moment_method;
+        Want want;
+        double moment_tol;  // on mean and variance; ten times it on skewness and kurtosis
+    };
+    // References: scipy.stats (truncnorm, truncexpon, gamma, beta, norm) with
+    // scipy.integrate.quad for the moments; closed forms for the beta moments
+    // (incomplete beta of shifted shapes). Where a side is free, the moments
+    // integrate it only out to the untruncated 0.0001 / 0.9999 quantile
+    // without renormalising, and the reference integrates the same window.
+    // Tolerances, from measured errors: the strip integration stops at 512
+    // strips, short of its 1e-6 change on wide windows (errors of order
+    // (width / 512)^2, e.g. 3e-6 on the uniform variance, 3e-5 on the Pareto
+    // mean); a free side's limit and a range end in a tail come from the
+    // bisection, whose 1e-6 in probability is 1e-6 / density in x there.
+    const Case cases[] = {
+        {"normal both sides", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 2},
+         2, {1.2216058873958862, 0.15865525393145707, -1, 2, 0.22963717909132902, 0.5197625392115339,
+             0.3225459128330918, 2.2801724579228972, 0.17116391801782455}, 1e-5},
+        {"normal symmetric window", {.dtype = kNormal, .mean = 5, .stdev = 2, .lower = 1, .t_min = 3, .upper = 1, .t_max = 7},
+         2, {1.464794773491544, 0.15865525393145707, 3, 7, 5.0, 1.164500379091172, 0.0, 1.9409199199031129, 5.0}, 1e-5},
+        // Free upper side: integrated to z = 3.71902 (0.9999 quantile), so the
+        // mean is 2 (phi(0) - phi(z)) = 0.79709, not 0.79788.
+        {"normal below 0", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 0},
+         2, {2.0, 0.5, 0, 2.807033768343811, 0.7970928648693456, 0.36137156313910584, 0.9779912517991881,
+             3.7594114667461085, 0.6744897501960817}, 1e-5},
+        // A cut on a side without a bound of its own applies wherever it lies,
+        // also beyond the 0.005 / 0.995 quantiles that stand in for the bounds.
+        {"normal above 3", {.dtype = kNormal, .mean = 0, .stdev = 1, .upper = 1, .t_max = 3},
+         2, {1.0013517227194684, 0, -2.576296362419808, 3, -0.004041455998675602, 0.9850958576260717,
+             -0.031294335152764634, 2.9003446257078918, -0.0016918470940846828}, 1e-4},
+        {"normal below -3", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -3},
+         2, {1.0013517227194684, 0.0013498980316300933, -3, 2.5762963624198045, 0.004041455998675636,
+             0.9850958576260715, 0.03129433515276514, 2.9003446257078944, 0.0016918470940846828}, 1e-4},
+        {"exponential both sides", {.dtype = kExponential, .mean = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 2},
+         2, {2.122261910714844, 0.3934693402873666, 0.5, 2, 1.0691746248166978, 0.1681514333232133,
+             0.5143271011375472, 2.169174831613903, 0.9917339025771928}, 1e-5},
+        // One-sided cut of a type bounded on the other side: the range is
+        // bounded, so every moment is computed.
+        {"exponential above 2", {.dtype = kExponential, .mean = 1, .upper = 1, .t_max = 2},
+         2, {1.1565176427496657, 0, 0, 2, 0.6869647145006688, 0.2759383390336896, 0.6799794054179347,
+             2.4505214557801036, 0.5662191695169727}, 1e-5},
+        // Cut beyond the untruncated 0.9999 quantile: the free side then runs
+        // to the truncated distribution's own 0.9999 quantile (exact: 21, 1, 2, 9).
+        {"exponential below 20", {.dtype = kExponential, .mean = 1, .lower = 1, .t_min = 20},
+         2, {1 / std::exp(-20.0), 1 - std::exp(-20.0), 20, 20 + std::log(200.0), 20.99697896596281,
+             0.9914205238068744, 1.9529697570460391, 8.387764799547039, 20 + std::log(2.0)}, 2e-4},
+        {"gamma by density", {.dtype = kGamma, .scale = 1.5, .shape_a = 2, .lower = 1, .t_min = 1, .upper = 1, .t_max = 4},
+         2, {1.6641079788806774, 0.14430480161234657, 1, 4, 2.33622271666372, 0.6911934612338757,
+             0.2353235806846805, 1.9372026050019415, 2.2616292456150564}, 1e-5},
+        // Quantile strips represent each 1% of mass by its midpoint
+        // (measured: 1e-4 on the mean, 9e-4 on the kurtosis).
+        {"gamma by quantiles", {.dtype = kGamma, .scale = 2, .shape_a = 0.5, .lower = 1, .t_min = 0.1, .upper = 1, .t_max = 3},
+         1, {1.4957406152379022, 0.24817036595415076, 0.1, 3, 0.8977618362903225, 0.5395254459226472,
+             1.0178791964402618, 3.0930440274090474, 0.6572087980820348}, 5e-4},
+        {"beta by quantiles, lower cut", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 0.5, .lower = 1, .t_min = 0.3},
+         1, {1.0393292255081683, 0.03784096948581308, 0.3, 1, 0.823478260869565, 0.0327531190926279,
+             -1.057868919254848, 3.1188478808922797, 0.8890897584248838}, 5e-4},
+        // Closed forms: uniform on [2, 5].
+        {"uniform inside its range", {.dtype = kUniform, .minimum = 0, .maximum = 10, .lower = 1, .t_min = 2, .upper = 1, .t_max = 5},
+         2, {10.0 / 3, 0.2, 2, 5, 3.5, 0.75, 0, 1.8, 3.5}, 1e-5},
+        // Pareto a = 0.8 has no mean; cut above, its range is bounded.
+        {"pareto above 10", {.dtype = kPareto, .mode = 1, .shape_a = 0.8, .upper = 1, .t_max = 10},
+         2, {1.1883390465158739, 0, 1, 10, 2.7802056745714605, 4.03416681046166, 1.5942353889976955,
+             4.919123133242033, 1.978893636268946}, 1e-4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DistSlot& s = initialise(c.in);
+        EXPECT_EQ(s.moment_method, c.moment_method);
+        EXPECT_TRUE(near(s.t_factor, c.want.t_factor, 1e-6));
+        EXPECT_NEAR(s.t_pbelow, c.want.t_pbelow, 1e-7);
+        EXPECT_TRUE(near(s.dminimum, c.want.dminimum, 1e-4));
+        EXPECT_TRUE(near(s.dmaximum, c.want.dmaximum, 1e-4));
+        if (c.in.lower) { EXPECT_EQ(s.min_exists, 1); }
+        if (c.in.upper) { EXPECT_EQ(s.max_exists, 1); }
+        ASSERT_EQ(s.avg_exists + s.var_exists + s.skw_exists + s.krt_exists + s.med_exists, 5);
+        EXPECT_TRUE(near(s.dmean, c.want.dmean, c.moment_tol));
+        EXPECT_TRUE(near(s.dvariance, c.want.dvariance, c.moment_tol));
+        EXPECT_DOUBLE_EQ(s.dstdev * s.dstdev, s.dvariance);
+        EXPECT_TRUE(near(s.dskewness, c.want.dskewness, 10 * c.moment_tol));
+        EXPECT_TRUE(near(s.dkurtosis, c.want.dkurtosis, 10 * c.moment_tol));
+        EXPECT_NEAR(s.dmedian, c.want.dmedian, 1e-5);
+        // The truncated cumulative distribution runs from 0 at the lower cut
+        // to 1 at the upper one.
+        if (c.in.lower) { EXPECT_NEAR(cumulative(s, c.in.t_min), 0.0, 1e-12); }
+        if (c.in.upper) { EXPECT_NEAR(cumulative(s, c.in.t_max), 1.0, 1e-12); }
+        // Quantile strips give no mode.
+        if (c.moment_method == 1) { EXPECT_EQ(s.mod_exists, 0); }
+    }
+}
+
+TEST_F(Truncation, QuantileStripsEndAtThe995PercentileOnASideWithoutBound) {
+    // Gamma a = 0.5 cut below only: the last strip runs to the 0.995
+    // percentile of the truncated distribution. Reference: the same strip sum
+    // over scipy.stats.gamma(0.5, scale=2) percentiles (the true mean is 1.31923).
+    const DistSlot& s = initialise({.dtype = kGamma, .scale = 2, .shape_a = 0.5, .lower = 1, .t_min = 0.1});
+    EXPECT_EQ(s.moment_method, 1);
+    EXPECT_EQ(s.max_exists, 0);
+    EXPECT_NEAR(s.t_factor, 1.3300885662336321, 1e-6);
+    EXPECT_NEAR(s.dmean, 1.3087063133591386, 1e-5);
+    EXPECT_NEAR(s.dvariance, 2.0557261201012187, 1e-4);
+}
+
+TEST_F(Truncation, DensityMomentsLeaveTheHighestGridPointAsTheMode) {
+    struct Case {
+        const char* name;
+        Inputs in;
+        double mode;
+        double tol;  // the grid spacing of the level where the search stopped
+    };
+    const Case cases[] = {
+        {"normal peak inside", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 2}, 0.0, 3.0 / 32},
+        {"gamma peak inside", {.dtype = kGamma, .scale = 1.5, .shape_a = 2, .lower = 1, .t_min = 1, .upper = 1, .t_max = 4}, 1.5, 3.0 / 32},
+        // A decreasing density peaks at the first point, which is exact.
+        {"exponential at the cut", {.dtype = kExponential, .mean = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 2}, 0.5, 0},
+        // Equal densities: ties keep the earliest abscissa.
+        {"uniform ties", {.dtype = kUniform, .minimum = 0, .maximum = 10, .lower = 1, .t_min = 2, .upper = 1, .t_max = 5}, 2.0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DistSlot& s = initialise(c.in);
+        EXPECT_NEAR(s.dmode, c.mode, c.tol);
+    }
+}
+
+TEST_F(Truncation, PoissonCutBelowKeepsTheMassOfTheCutPoint) {
+    const DistSlot& s = initialise({.dtype = 6, .mean = 2, .lower = 1, .t_min = 3});
+    // Mass of 0, 1 and 2: 5 e^-2.
+    EXPECT_NEAR(s.t_pbelow, 5 * std::exp(-2.0), 1e-12);
+    EXPECT_NEAR(s.t_factor, 1 / (1 - 5 * std::exp(-2.0)), 1e-10);
+    EXPECT_NEAR(cumulative(s, 2.0), 0.0, 1e-12);
+    EXPECT_EQ(s.dminimum, 3.0);
+    EXPECT_EQ(s.dmaximum, s.maximum);
+    // scipy.stats.poisson(2) restricted to 3, 4, ... and renormalised; the sum
+    // stops at the working maximum (mass beyond it about 1e-6 of the kept mass).
+    EXPECT_NEAR(s.dmean, 3.6743014120892408, 1e-5);
+    EXPECT_NEAR(s.dvariance, 0.8710161935652155, 1e-4);
+    EXPECT_NEAR(s.dskewness, 1.6028110107453875, 1e-3);
+    EXPECT_NEAR(s.dkurtosis, 5.972652647282426, 1e-2);
+    EXPECT_EQ(s.dmode, 3.0);
+    // No median for the discrete types: the field is left alone.
+    EXPECT_EQ(s.med_exists, 0);
+    EXPECT_EQ(s.dmedian, kSentinel);
+}
+
+TEST_F(Truncation, MomentFlagsFollowTheBoundsOfTheTruncatedRange) {
+    // Pareto a = 0.8 cut above: bounded on both sides, every moment exists.
+    const DistSlot& above = initialise({.dtype = kPareto, .mode = 1, .shape_a = 0.8, .upper = 1, .t_max = 10});
+    EXPECT_EQ(above.avg_exists + above.var_exists + above.skw_exists + above.krt_exists, 4);
+
+    // Cut below only, it stays unbounded above: no mean, and the statistics
+    // keep what they held.
+    const DistSlot& below = initialise({.dtype = kPareto, .mode = 1, .shape_a = 0.8, .lower = 1, .t_min = 2});
+    EXPECT_EQ(below.avg_exists, 0);
+    EXPECT_EQ(below.dmean, kSentinel);
+    EXPECT_EQ(below.dvariance, kSentinel);
+    EXPECT_NEAR(below.t_pbelow, 1 - std::pow(0.5, 0.8), 1e-12);
+
+    // Cauchy cut on both sides: the step grants nothing, so variance and
+    // kurtosis stay undefined and untouched; the mean is the centre.
+    const DistSlot& cauchy = initialise({.dtype = 13, .mean = 1, .scale = 1, .lower = 1, .t_min = -2, .upper = 1, .t_max = 4});
+    EXPECT_EQ(cauchy.var_exists, 0);
+    EXPECT_EQ(cauchy.krt_exists, 0);
+    EXPECT_EQ(cauchy.dvariance, kSentinel);
+    EXPECT_EQ(cauchy.dkurtosis, kSentinel);
+    EXPECT_NEAR(cauchy.dmean, 1.0, 1e-6);
+    // Kept mass (atan(3) - atan(-3)) / pi.
+    EXPECT_NEAR(cauchy.t_factor, 3.141592653589793 / (2 * std::atan(3.0)), 1e-12);
+}
+
+
+TEST_F(Truncation, CutBeyondABoundOfItsOwnCutsNothingAndMomentsStartAtTheBound) {
+    struct Case {
+        const char* name;
+        Inputs in;
+        double dminimum, dmaximum, dmean, dvariance;
+    };
+    const Case cases[] = {
+        // Integrated over [0, 9.21034] (the 0.9999 quantile), scipy.integrate.quad.
+        {"exponential below its bound", {.dtype = kExponential, .mean = 1, .lower = 1, .t_min = -1},
+         -1, 5.298317366548036, 0.9989789659628024, 0.9914161246152864},
+        // Closed form: the uniform on [0, 1] itself.
+        {"uniform above its bound", {.dtype = kUniform, .minimum = 0, .maximum = 1, .upper = 1, .t_max = 2},
+         0, 2, 0.5, 1.0 / 12},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DistSlot& s = initialise(c.in);
+        EXPECT_EQ(s.t_factor, 1.0);
+        EXPECT_EQ(s.t_pbelow, 0.0);
+        EXPECT_TRUE(near(s.dminimum, c.dminimum, 1e-4));
+        EXPECT_TRUE(near(s.dmaximum, c.dmaximum, 1e-4));
+        // 512 strips over the exponential's [0, 9.2] leave 6e-5 (measured).
+        EXPECT_TRUE(near(s.dmean, c.dmean, 1e-4));
+        EXPECT_TRUE(near(s.dvariance, c.dvariance, 1e-4));
+    }
+}
+
+TEST_F(Truncation, TruncationWithoutMassReportsThePointAtTheNearestCut) {
+    struct Case {
+        const char* name;
+        Inputs in;
+        double point;
+    };
+    const Case cases[] = {
+        {"normal window far above", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 40, .upper = 1, .t_max = 50}, 40},
+        {"normal window far below", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -50, .upper = 1, .t_max = -40}, -40},
+        {"normal cut below far above", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 40}, 40},
+        {"normal inverted window", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 1.5, .upper = 1, .t_max = -1}, 1.5},
+        {"normal zero-width window", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 0.5}, 0.5},
+        {"uniform window beyond its range", {.dtype = kUniform, .minimum = 0, .maximum = 1, .lower = 1, .t_min = 2, .upper = 1, .t_max = 3}, 2},
+        {"exponential cut above at its bound", {.dtype = kExponential, .mean = 1, .upper = 1, .t_max = 0}, 0},
+        // The cumulative value at -1 is not a number: nothing is cut there,
+        // and no mass lies between the bound 0 and -1.
+        {"lognormal cut above below its support", {.dtype = 22, .mean = 1, .stdev = 0.5, .upper = 1, .t_max = -1}, -1},
+        {"binomial window beyond n", {.dtype = kBinomial, .n = 5, .p = 0.5, .lower = 1, .t_min = 7, .upper = 1, .t_max = 9}, 7},
+        {"poisson cut beyond its working range", {.dtype = 6, .mean = 2, .lower = 1, .t_min = 30}, 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DistSlot& s = initialise(c.in);
+        EXPECT_EQ(s.t_factor, 1.0);
+        EXPECT_EQ(s.t_pbelow, 0.0);
+        for (double v : {s.dminimum, s.dmaximum, s.dmean, s.dmode, s.dmedian}) EXPECT_EQ(v, c.point);
+        EXPECT_EQ(s.dvariance, 0.0);
+        EXPECT_EQ(s.dstdev, 0.0);
+        EXPECT_EQ(s.min_exists + s.max_exists + s.avg_exists + s.var_exists + s.mod_exists + s.med_exists, 6);
+        EXPECT_EQ(s.skw_exists + s.krt_exists, 0);
+        // The queries still answer: the ends give the point, the inside a number.
+        EXPECT_EQ(inverse(s, 0.0), c.point);
+        EXPECT_EQ(inverse(s, 1.0), c.point);
+        EXPECT_TRUE(std::isfinite(inverse(s, 0.5)));
+    }
+}
+
+TEST_F(Truncation, DiscreteWindowOfOneValueHasNoShape) {
+    const DistSlot& s = initialise({.dtype = 6, .mean = 2, .lower = 1, .t_min = 3, .upper = 1, .t_max = 3});
+    // Poisson(2) mass at 3: (8 / 6) e^-2.
+    EXPECT_NEAR(s.t_factor, 1 / (8.0 / 6 * std::exp(-2.0)), 1e-10);
+    EXPECT_NEAR(cumulative(s, 2.0), 0.0, 1e-12);
+    EXPECT_NEAR(cumulative(s, 3.0), 1.0, 1e-12);
+    EXPECT_EQ(s.dmean, 3.0);
+    EXPECT_EQ(s.dvariance, 0.0);
+    EXPECT_EQ(s.dstdev, 0.0);
+    EXPECT_EQ(s.dmode, 3.0);
+    EXPECT_EQ(s.skw_exists + s.krt_exists, 0);
+}
+
+TEST_F(Truncation, MomentToolsMeasureTheWindowTheyAreGiven) {
+    DistSlot& s = initialise({.dtype = kUniform, .minimum = 0, .maximum = 10, .lower = 1, .t_min = 2, .upper = 1, .t_max = 5});
+    // Kind 0 integrates the density alone: the kept mass, 1.
+    EXPECT_NEAR(density_moment(s, 0, 2, 5), 1.0, 1e-12);
+    EXPECT_NEAR(quantile_moment(s, 0), 1.0, 1e-12);
+    // Strip midpoints of a uniform average to the centre, up to the bisection
+    // tolerance (1e-6 in probability, 3e-6 in x).
+    EXPECT_NEAR(quantile_moment(s, 1), 3.5, 3e-6);
+    // Kind 2 is centred on the stored mean.
+    EXPECT_NEAR(density_moment(s, 2, 2, 5), 0.0, 1e-12);
+    EXPECT_EQ(density_moment(s, 1, 4, 4), 0.0);
+
+    // A discrete window reaching below the support sums the support only.
+    DistSlot& p = initialise({.dtype = 6, .mean = 2, .upper = 1, .t_max = 8});
+    EXPECT_EQ(density_moment(p, 0, -5, 8), density_moment(p, 0, 0, 8));
+    EXPECT_NEAR(density_moment(p, 0, 0, 8), 1.0, 1e-12);
+    EXPECT_NEAR(density_moment(p, 0, 0, 3.9), (1 + 2 + 2 + 8.0 / 6) * std::exp(-2.0) * p.t_factor, 1e-12);
+}
+
+TEST_F(Truncation, DegenerateAndUnsupportedTypesAreNeverTruncated) {
+    const DistSlot& point = initialise({.dtype = 1, .mean = 4, .lower = 1, .t_min = 1, .upper = 1, .t_max = 2});
+    EXPECT_EQ(point.t_factor, 1.0);
+    EXPECT_EQ(point.t_pbelow, 0.0);
+    for (double v : {point.dminimum, point.dmaximum, point.dmean, point.dmedian}) EXPECT_EQ(v, 4.0);
+
+    const DistSlot& f = initialise({.dtype = 36, .shape_a = 3, .shape_b = 5, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 2});
+    EXPECT_EQ(f.t_factor, 1.0);
+    EXPECT_EQ(f.t_pbelow, 0.0);
+    EXPECT_EQ(f.dclass, 0);
+    EXPECT_EQ(f.dmean, kSentinel);
+    EXPECT_EQ(f.dvariance, kSentinel);
+}
+
+}  // namespace
+}  // namespace kvz
