@@ -1,5 +1,153 @@
+// Random variates: one uniform per variate, turned into a value by the
+// method precalc chose for the slot.
+#include <cmath>
+
+#include "eval/eval.h"
+#include "interface/catalogue.h"
 #include "sampling/sampling.h"
 
 namespace kvz {
-double dvalue(DistSlot&) { return 0.0; }
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// A value made whole by truncation toward zero, as an integer conversion
+// gives it: a result between -1 and 0 is +0, not -0.
+double make_whole(double v) {
+    const double w = std::trunc(v);
+    return w == 0.0 ? 0.0 : w;
+}
+
+double sample_triangular(const DistSlot& s, double u) {
+    if (u == s.sample_c1) return s.mode;
+    if (u < s.sample_c1) return s.minimum + std::sqrt(u * s.sample_c2);
+    return s.maximum - std::sqrt((1 - u) * s.sample_c3);
+}
+
+double sample_logistic(const DistSlot& s, double u) {
+    if (u == 0) return s.minimum;
+    if (u == 1) return s.maximum;
+    return s.mean + s.sample_c1 * std::log((1 - u) / u);
+}
+
+double sample_rayleigh(const DistSlot& s, double u) {
+    if (u == 1) return s.maximum;
+    return std::sqrt(s.sample_c1 * std::log(1 - u));
+}
+
+// minimum + u * (range + 1) rounded down: each of the range + 1 whole numbers
+// takes an equal share of u, also below zero (where truncation toward zero
+// would send both neighbours of 0 to 0).
+double sample_discrete_uniform(const DistSlot& s, double u) {
+    return std::floor(s.minimum + u * (s.range + 1));
+}
+
+// Sine half of the Box-Muller transform: the radius comes from the uniform
+// carried in sample_c1, the angle from a new one, which is then carried on.
+double sample_normal_based(DistSlot& s) {
+    const double r = std::sqrt(-2.0 * std::log(s.sample_c1));
+    const double u = rng();
+    const double z = std::sin(2.0 * kPi * u) * r;
+    s.sample_c1 = u;
+    switch (s.dtype) {
+        case kLognormalByMoments:
+        case kLognormal:
+        case kLognormalByMedian: return std::exp(s.lmean + s.lstdev * z);
+        case kNormalBinomial: {
+            double a = make_whole(z * s.stdev + s.mean + 0.5);
+            if (a < s.minimum) {
+                a = s.minimum;
+            } else if (a > s.maximum) {
+                a = s.maximum;
+            }
+            return a;
+        }
+        case kNormalPoisson: {
+            const double a = make_whole(z * s.stdev + s.mean + 0.5);
+            return a < 0 ? 0.0 : a;
+        }
+        default: return z * s.stdev + s.mean;
+    }
+}
+
+// Whole number below the table: walk down from its first entry, taking off
+// one mass at a time, until the cumulative probability below a value drops
+// under u.
+double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
+    double v = s.table_x[0];
+    double c = s.table_p[0];
+    while (v > r.first) {
+        const double below = c - density(s, v);
+        if (u > below) return v;
+        c = below;
+        v -= 1.0;
+    }
+    return v;
+}
+
+// Whole number above the table: keep summing masses beyond its last entry
+// until they reach u; the range's last value when they never do.
+double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
+    const int last = s.table_count - 1;
+    double v = s.table_x[last];
+    double c = s.table_p[last];
+    while (v < r.last) {
+        v += 1.0;
+        c += density(s, v);
+        if (u <= c) return v;
+    }
+    return v;
+}
+
+// First entry whose cumulative probability reaches u. A table that covers
+// only part of its range (see precalc) hands the remainder to the walks; a u
+// beyond the summed mass gives the range's last value.
+double sample_discrete_table(const DistSlot& s) {
+    const double u = rng();
+    if (s.table_count <= 0) return 0.0;
+    const DiscreteRange r = discrete_range(s);
+    for (int i = 0; i < s.table_count; ++i) {
+        if (u <= s.table_p[i]) {
+            if (i == 0 && s.table_x[0] > r.first) return walk_down(s, r, u);
+            return s.table_x[i];
+        }
+    }
+    return walk_up(s, r, u);
+}
+
+double sample_cdf_table(DistSlot& s) {
+    const double u = rng();
+    if (s.table_count <= 0) return 0.0;
+    if (table_extend_down(s, u) && table_extend_up(s, u)) {
+        return table_interpolate(s.table_p, s.table_x, s.table_count, u);
+    }
+    if (u > s.table_p[0]) return s.table_x[s.table_count - 1];
+    return s.table_x[0];
+}
+
+}  // namespace
+
+double dvalue(DistSlot& s) {
+    switch (s.sample_type) {
+        case kDegenerate: return s.mean;
+        case kUniform: return s.minimum + rng() * s.range;
+        case kTriangular: return sample_triangular(s, rng());
+        case kSampleNormalBased: return sample_normal_based(s);
+        case kExponential: return -s.mean * std::log(rng());
+        case kSampleDiscreteTable: return sample_discrete_table(s);
+        case kPareto:
+        case kCauchy:
+        case kGumbel:
+        case kWeibull:
+        case kLaplace:
+        case kPowerFunction: return inverse(s, rng());
+        case kSampleCdfTable: return sample_cdf_table(s);
+        case kLogistic: return sample_logistic(s, rng());
+        case kRayleigh: return sample_rayleigh(s, rng());
+        case kDiscreteUniform: return sample_discrete_uniform(s, rng());
+        default: return 0.0;
+    }
+}
+
 }  // namespace kvz

@@ -1,7 +1,194 @@
+// Preparation of a slot for drawing: the sampling method, the constants of
+// the direct methods, the discrete and cumulative tables, and the draw-time
+// extension of a cumulative table.
+#include <cmath>
+
+#include "eval/eval.h"
+#include "interface/catalogue.h"
 #include "sampling/sampling.h"
 
 namespace kvz {
-void precalc(DistSlot&) {}
-bool table_extend_down(DistSlot&, double) { return true; }
-bool table_extend_up(DistSlot&, double) { return true; }
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Cumulative table: 500 equal steps each side of the median.
+constexpr int kHalfSteps = 500;
+constexpr int kCdfTableCount = 2 * kHalfSteps + 1;
+// Each extension step moves the table's end 10 % further from the centre.
+constexpr double kExtendGrowth = 1.1;
+// Widest range of whole numbers a discrete table (with its draw-time walks
+// beyond the stored entries) covers; keeps precalc and every draw bounded.
+constexpr double kDiscreteRangeLimit = 1e8;
+
+bool truncated(const DistSlot& s) { return s.t_min_flag != 0 || s.t_max_flag != 0; }
+
+// Types without a truncation step (the degenerate type, and the codes that
+// dinitialise does not initialise) ignore the truncation flags here too.
+bool takes_truncation(const DistSlot& s) {
+    return type_row(kInitialiseAlias(s.dtype)).moment != MomentRule::none;
+}
+
+int choose_sample_type(const DistSlot& s) {
+    if (truncated(s) && takes_truncation(s)) {
+        return s.dclass == 1 ? kSampleCdfTable : kSampleDiscreteTable;
+    }
+    return kSampleMethod(s.dtype);
+}
+
+void prepare_triangular(DistSlot& s) {
+    s.sample_c1 = (s.mode - s.minimum) / (s.maximum - s.minimum);
+    s.sample_c2 = (s.maximum - s.minimum) * (s.mode - s.minimum);
+    s.sample_c3 = (s.maximum - s.minimum) * (s.maximum - s.mode);
+}
+
+// One entry per whole number first..last, each with the mass summed from
+// `start_sum` on.
+void fill_discrete(DistSlot& s, double first, int count, double start_sum) {
+    double sum = start_sum;
+    for (int i = 0; i < count; ++i) {
+        const double v = first + i;
+        sum = sum + density(s, v);
+        s.table_x[i] = v;
+        s.table_p[i] = sum;
+    }
+    s.table_count = count;
+}
+
+// A range wider than the table: the table holds the kTableSize whole numbers
+// centred on the median of the range's mass, each with the mass summed from
+// the range's start. Draws that fall outside it are served by walking the
+// masses beyond the table's ends (dvalue).
+void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
+    double total = 0.0;
+    for (double v = r.first; v <= r.last; v += 1.0) total += density(s, v);
+    double centre = r.first;
+    double run = 0.0;
+    for (double v = r.first; v <= r.last; v += 1.0) {
+        run += density(s, v);
+        if (run >= total / 2) {
+            centre = v;
+            break;
+        }
+    }
+    double start = centre - kTableSize / 2;
+    if (start < r.first) start = r.first;
+    if (start + (kTableSize - 1) > r.last) start = r.last - (kTableSize - 1);
+    double below = 0.0;
+    for (double v = r.first; v < start; v += 1.0) below += density(s, v);
+    fill_discrete(s, start, kTableSize, below);
+}
+
+void prepare_discrete_table(DistSlot& s) {
+    const DiscreteRange r = discrete_range(s);
+    if (!(r.last >= r.first)) {
+        s.table_count = 0;
+        return;
+    }
+    const double count = r.last - r.first + 1;
+    if (count <= kTableSize) {
+        fill_discrete(s, r.first, static_cast<int>(count), 0.0);
+    } else {
+        fill_discrete_window(s, r);
+    }
+}
+
+void prepare_cdf_table(DistSlot& s) {
+    s.step_low = (s.dmedian - s.dminimum) / kHalfSteps;
+    s.step_high = (s.dmaximum - s.dmedian) / kHalfSteps;
+    for (int i = 0; i <= kHalfSteps; ++i) {
+        s.table_x[i] = i * s.step_low + s.dminimum;
+        s.table_p[i] = cumulative(s, s.table_x[i]);
+    }
+    for (int i = kHalfSteps; i < kCdfTableCount; ++i) {
+        s.table_x[i] = (i - kHalfSteps) * s.step_high + s.dmedian;
+        s.table_p[i] = cumulative(s, s.table_x[i]);
+    }
+    s.table_count = kCdfTableCount;
+}
+
+}  // namespace
+
+DiscreteRange discrete_range(const DistSlot& s) {
+    const double lower = s.t_min_flag ? s.t_min : s.minimum;
+    const double upper = s.t_max_flag ? s.t_max : s.maximum;
+    const Support support = discrete_support(s);
+    double first = std::trunc(lower);
+    double last = std::floor(upper);
+    if (first < support.first) first = support.first;
+    if (last > support.last) last = support.last;
+    if (!std::isfinite(first)) return {0.0, -1.0};
+    if (last - first + 1 > kDiscreteRangeLimit) last = first + (kDiscreteRangeLimit - 1);
+    return {first, last};
+}
+
+void precalc(DistSlot& s) {
+    s.sample_type = choose_sample_type(s);
+    switch (s.sample_type) {
+        case kTriangular: prepare_triangular(s); break;
+        case kSampleNormalBased: s.sample_c1 = rng(); break;
+        case kLogistic: s.sample_c1 = std::sqrt(3.0) * s.stdev / kPi; break;
+        case kRayleigh: s.sample_c1 = -2.0 * (s.scale * s.scale); break;
+        case kSampleDiscreteTable: prepare_discrete_table(s); break;
+        case kSampleCdfTable: prepare_cdf_table(s); break;
+        default: break;
+    }
+}
+
+// The new lower end steps outward from the further out of the running
+// `minimum` and the table's first value: for an untruncated slot the two are
+// the same, while for a slot truncated above only `minimum` may lie inside the
+// table. A step that does not move outward cannot extend the table.
+bool table_extend_down(DistSlot& s, double u) {
+    if (s.table_count <= 0) return false;  // no table to extend
+    while (s.table_p[0] > u && s.table_count < kTableSize) {
+        const double end = s.minimum < s.table_x[0] ? s.minimum : s.table_x[0];
+        const double next = s.mean - (s.mean - end) * kExtendGrowth;
+        if (!(next < s.table_x[0])) break;
+        for (int i = s.table_count - 1; i >= 0; --i) {
+            s.table_x[i + 1] = s.table_x[i];
+            s.table_p[i + 1] = s.table_p[i];
+        }
+        s.table_count = s.table_count + 1;
+        s.minimum = next;
+        if (s.cdf_exists) {
+            s.table_p[0] = cumulative(s, s.minimum);
+        } else {
+            s.table_p[0] = s.table_p[1] - integrate_density(s, s.minimum, s.table_x[1]);
+        }
+        s.table_x[0] = s.minimum;
+    }
+    if (u < s.table_p[0]) {
+        s.pmin_extend = 1;
+        return false;
+    }
+    return true;
+}
+
+// Mirror image of table_extend_down at the upper end.
+bool table_extend_up(DistSlot& s, double u) {
+    if (s.table_count <= 0) return false;
+    while (s.table_p[s.table_count - 1] < u && s.table_count < kTableSize) {
+        const double last = s.table_x[s.table_count - 1];
+        const double end = s.maximum > last ? s.maximum : last;
+        const double next = s.mean + (end - s.mean) * kExtendGrowth;
+        if (!(next > last)) break;
+        s.maximum = next;
+        s.table_count = s.table_count + 1;
+        const int m = s.table_count - 1;
+        if (s.cdf_exists) {
+            s.table_p[m] = cumulative(s, s.maximum);
+        } else {
+            s.table_p[m] = s.table_p[m - 1] + integrate_density(s, s.table_x[m - 1], s.maximum);
+        }
+        s.table_x[m] = s.maximum;
+    }
+    if (s.table_p[s.table_count - 1] < u) {
+        s.pmax_extend = 1;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace kvz
