@@ -1,0 +1,119 @@
+"""Loading libkvz_comp and declaring the C signatures of its exports."""
+
+import ctypes
+import os
+import pathlib
+import threading
+
+_lock = threading.Lock()
+_lib = None
+
+_NAMES = ("libkvz_comp.so", "libkvz_comp.so.1", "libkvz_comp.dylib", "KVZ_Comp.dll")
+
+
+def _candidates():
+    """Where the shared library may be: the environment, the package, the build tree."""
+    env = os.environ.get("KVZ_COMP_LIBRARY")
+    if env:
+        yield pathlib.Path(env)
+        return
+    here = pathlib.Path(__file__).resolve().parent
+    for name in _NAMES:
+        yield here / name
+    # Run from a source checkout: the release build first, then any other build.
+    build = here.parent.parent / "build"
+    dirs = [build / "release"] + sorted(d for d in build.glob("*") if d.is_dir()) if build.is_dir() else []
+    for d in dirs:
+        for name in _NAMES:
+            yield d / name
+
+
+_D = ctypes.c_double
+_I = ctypes.c_int
+_PD = ctypes.POINTER(ctypes.c_double)
+
+# Every export this package calls, with its argument and result types.
+_SIGNATURES = {
+    "set_pdf_dtype": ([_I, _I], None),
+    "set_pdf_mean": ([_I, _D], None),
+    "set_pdf_lmean": ([_I, _D], None),
+    "set_pdf_mode": ([_I, _D], None),
+    "set_pdf_median": ([_I, _D], None),
+    "set_pdf_stdev": ([_I, _D], None),
+    "set_pdf_lstdev": ([_I, _D], None),
+    "set_pdf_minimum": ([_I, _D], None),
+    "set_pdf_maximum": ([_I, _D], None),
+    "set_pdf_scale": ([_I, _D], None),
+    "set_pdf_shape_a": ([_I, _D], None),
+    "set_pdf_shape_b": ([_I, _D], None),
+    "set_pdf_p": ([_I, _D], None),
+    "set_pdf_n": ([_I, _I], None),
+    "set_pdf_pop": ([_I, _I], None),
+    "set_pdf_popsuc": ([_I, _I], None),
+    "set_pdf_sam": ([_I, _I], None),
+    "set_pdf_t_min": ([_I, _I, _D], None),
+    "set_pdf_t_max": ([_I, _I, _D], None),
+    "get_pdf_dclass": ([_I], _I),
+    "get_pdf_min_exists": ([_I], _I),
+    "get_pdf_max_exists": ([_I], _I),
+    "get_pdf_avg_exists": ([_I], _I),
+    "get_pdf_var_exists": ([_I], _I),
+    "get_pdf_mod_exists": ([_I], _I),
+    "get_pdf_med_exists": ([_I], _I),
+    "get_pdf_skw_exists": ([_I], _I),
+    "get_pdf_krt_exists": ([_I], _I),
+    "get_pmin_extend": ([_I], _I),
+    "get_pmax_extend": ([_I], _I),
+    "get_pdf_mean": ([_I], _D),
+    "get_pdf_mode": ([_I], _D),
+    "get_pdf_median": ([_I], _D),
+    "get_pdf_variance": ([_I], _D),
+    "get_pdf_stdev": ([_I], _D),
+    "get_pdf_skewness": ([_I], _D),
+    "get_pdf_kurtosis": ([_I], _D),
+    "get_pdf_minimum": ([_I], _D),
+    "get_pdf_maximum": ([_I], _D),
+    "get_pdf_p_min": ([_I], _D),
+    "get_pdf_p_max": ([_I], _D),
+    "dinitialise": ([_I], None),
+    "get_pdf_pdf": ([_I, _D], _D),
+    "get_pdf_pdf_valid": ([_I, _D], _I),
+    "get_pdf_f": ([_I, _D], _D),
+    "get_pdf_g": ([_I, _D], _D),
+    "betai": ([_D, _D, _D], _D),
+    "set_rng_type": ([_I, _I], None),
+    "rng": ([], _D),
+    "precalc": ([_I], None),
+    "dvalue": ([_I], _D),
+    "dvalue_batch": ([_I, _PD, _I], None),
+    "get_pdf_pdf_batch": ([_I, _PD, _PD, _I], None),
+    "get_pdf_f_batch": ([_I, _PD, _PD, _I], None),
+    "get_pdf_g_batch": ([_I, _PD, _PD, _I], None),
+}
+
+
+def library():
+    """The loaded library, loaded on first use."""
+    global _lib
+    with _lock:
+        if _lib is None:
+            tried = []
+            for path in _candidates():
+                tried.append(str(path))
+                if path.is_file():
+                    _lib = _load(path)
+                    break
+            if _lib is None:
+                raise OSError("libkvz_comp not found; set KVZ_COMP_LIBRARY to its path (looked at: "
+                              + ", ".join(tried) + ")")
+        return _lib
+
+
+def _load(path):
+    loader = ctypes.WinDLL if os.name == "nt" and ctypes.sizeof(ctypes.c_void_p) == 4 else ctypes.CDLL
+    lib = loader(str(path))
+    for name, (args, result) in _SIGNATURES.items():
+        fn = getattr(lib, name)
+        fn.argtypes = args
+        fn.restype = result
+    return lib

@@ -1,0 +1,456 @@
+// kvzcalc: the command-line host of the library. Lists the types, describes a
+// distribution, evaluates its density, cumulative distribution and quantiles,
+// draws variates and plots it; --json for machine-readable output.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "format.h"
+#include "plot.h"
+#include "session.h"
+#include "types.h"
+
+namespace {
+
+using kvzcalc::Field;
+using kvzcalc::Function;
+using kvzcalc::Offered;
+using kvzcalc::Request;
+using kvzcalc::RngKind;
+using kvzcalc::Session;
+using kvzcalc::TypeInfo;
+using nlohmann::json;
+
+constexpr int kUsageError = 2;
+constexpr int kRunError = 1;
+constexpr int kMaxSamples = 100'000'000;
+constexpr int kMaxPlotSamples = 10'000'000;
+constexpr int kDrawChunk = 65536;
+// The progress bar appears only once a run has taken this long.
+constexpr std::chrono::milliseconds kProgressDelay{500};
+constexpr int kProgressWidth = 40;
+
+// A failure the user can fix; reported as one line on stderr.
+struct UsageError {
+    std::string message;
+};
+
+// Everything the command line can hold; only the chosen command's part is read.
+struct Options {
+    bool json = false;
+    std::string type;
+    std::vector<double> values = std::vector<double>(kvzcalc::kFieldCount, 0.0);
+    std::vector<int> whole = std::vector<int>(kvzcalc::kFieldCount, 0);
+    double t_min = 0.0;
+    double t_max = 0.0;
+    std::vector<double> points;
+    int count = 0;
+    int plot_samples = 0;
+    std::string rng = "plain";
+    int seed = 0;
+    std::string output;
+};
+
+const CLI::Validator kFinite(
+    [](std::string& s) -> std::string {
+        double v = 0.0;
+        if (!CLI::detail::lexical_cast(s, v)) return "'" + s + "' is not a number";
+        if (!std::isfinite(v)) return "'" + s + "' is not a finite number";
+        return {};
+    },
+    "");
+
+// Points may be any double, infinities included.
+const CLI::Validator kNumber(
+    [](std::string& s) -> std::string {
+        double v = 0.0;
+        if (!CLI::detail::lexical_cast(s, v)) return "'" + s + "' is not a number";
+        return {};
+    },
+    "");
+
+// Whole numbers in decimal only: the text is rewritten without leading zeros,
+// which the default conversion would read as octal.
+const CLI::Validator kDecimal(
+    [](std::string& s) -> std::string {
+        long long v = 0;
+        const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
+        auto [end, ec] = std::from_chars(first, s.data() + s.size(), v);
+        if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return "'" + s + "' is not a whole number";
+        if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+            return "'" + s + "' is out of the 32-bit integer range";
+        s = std::to_string(v);
+        return {};
+    },
+    "");
+
+void add_distribution_options(CLI::App* cmd, Options& o) {
+    cmd->add_option("type", o.type, "distribution name or code (see kvzcalc list)")->required();
+    for (const auto& f : kvzcalc::fields()) {
+        const auto i = static_cast<std::size_t>(f.field);
+        if (f.integer) cmd->add_option(f.option, o.whole[i], f.help)->check(kDecimal);
+        else cmd->add_option(f.option, o.values[i], f.help)->check(kFinite);
+    }
+    cmd->add_option("--t-min", o.t_min, "truncate below at this value")->check(kFinite);
+    cmd->add_option("--t-max", o.t_max, "truncate above at this value")->check(kFinite);
+    cmd->add_flag("--json", o.json, "print JSON");
+}
+
+void add_rng_options(CLI::App* cmd, Options& o) {
+    cmd->add_option("--rng", o.rng, "uniform generator: plain, shuffled or stratified")
+        ->check(CLI::IsMember({"plain", "shuffled", "stratified"}))
+        ->capture_default_str();
+    cmd->add_option("--seed", o.seed, "generator seed")->check(kDecimal)->capture_default_str();
+}
+
+std::string joined(const std::vector<std::string>& parts, const char* sep) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? sep : "") + parts[i];
+    return out;
+}
+
+// The request of the chosen command, checked against what its type reads.
+Request build_request(const CLI::App& cmd, const Options& o) {
+    Request r;
+    r.type = kvzcalc::find_type(o.type);
+    if (!r.type) throw UsageError{"unknown type '" + o.type + "' (kvzcalc list shows the types)"};
+    std::vector<std::string> missing, extra, reads;
+    for (const auto& f : kvzcalc::fields()) {
+        const bool read = std::count(r.type->inputs.begin(), r.type->inputs.end(), f.field) > 0;
+        const bool given = cmd.get_option(f.option)->count() > 0;
+        if (read) reads.push_back(f.option);
+        if (read && !given) missing.push_back(f.option);
+        if (!read && given) extra.push_back(f.option);
+        if (read && given) {
+            const auto i = static_cast<std::size_t>(f.field);
+            r[f.field] = f.integer ? static_cast<double>(o.whole[i]) : o.values[i];
+        }
+    }
+    if (!missing.empty()) throw UsageError{r.type->name + " needs " + joined(missing, ", ")};
+    if (!extra.empty())
+        throw UsageError{r.type->name + " does not take " + joined(extra, ", ") + " (it reads " + joined(reads, ", ") +
+                         ")"};
+    if (cmd.get_option("--t-min")->count()) r.t_min = o.t_min;
+    if (cmd.get_option("--t-max")->count()) r.t_max = o.t_max;
+    if (r.t_min && r.t_max && !(*r.t_min < *r.t_max)) throw UsageError{"--t-min must be below --t-max"};
+    return r;
+}
+
+void require(const Request& r, Offered o, const char* what) {
+    if (kvzcalc::offered(o, r.truncated())) return;
+    if (o == Offered::when_truncated)
+        throw UsageError{r.type->name + ": " + what + " are available only when truncated (give --t-min or --t-max)"};
+    throw UsageError{r.type->name + ": this type has no " + what};
+}
+
+json parameters_json(const Request& r) {
+    json params = json::object();
+    for (Field f : r.type->inputs) {
+        const auto& info = kvzcalc::field_info(f);
+        if (info.integer) params[info.name] = static_cast<long long>(*r[f]);
+        else params[info.name] = *r[f];
+    }
+    return params;
+}
+
+json header_json(const Request& r) {
+    json j;
+    j["type"] = r.type->name;
+    j["code"] = r.type->code;
+    j["parameters"] = parameters_json(r);
+    j["truncation"] = {{"t_min", r.t_min ? json(*r.t_min) : json(nullptr)},
+                       {"t_max", r.t_max ? json(*r.t_max) : json(nullptr)}};
+    return j;
+}
+
+std::string parameters_text(const Request& r) {
+    std::vector<std::string> parts;
+    for (Field f : r.type->inputs)
+        parts.push_back(std::string(kvzcalc::field_info(f).name) + " " + kvzcalc::format_number(*r[f]));
+    return joined(parts, ", ");
+}
+
+std::string truncation_text(const Request& r) {
+    std::vector<std::string> parts;
+    if (r.t_min) parts.push_back("below at " + kvzcalc::format_number(*r.t_min));
+    if (r.t_max) parts.push_back("above at " + kvzcalc::format_number(*r.t_max));
+    return joined(parts, ", ");
+}
+
+RngKind rng_kind(const std::string& name) {
+    if (name == "shuffled") return RngKind::shuffled;
+    if (name == "stratified") return RngKind::stratified;
+    return RngKind::plain;
+}
+
+int run_list(const Options& o) {
+    if (o.json) {
+        json all = json::array();
+        for (const TypeInfo& t : kvzcalc::types()) {
+            json inputs = json::array();
+            for (Field f : t.inputs) inputs.push_back(kvzcalc::field_info(f).name);
+            all.push_back({{"code", t.code}, {"name", t.name}, {"aliases", t.aliases}, {"inputs", inputs},
+                           {"description", t.description}});
+        }
+        std::cout << all.dump(2) << '\n';
+        return 0;
+    }
+    std::printf("%-4s  %-30s  %-40s  %s\n", "code", "name", "inputs", "description");
+    for (const TypeInfo& t : kvzcalc::types()) {
+        std::vector<std::string> inputs;
+        for (Field f : t.inputs) inputs.push_back(kvzcalc::field_info(f).option);
+        std::string name = t.name;
+        if (!t.aliases.empty()) name += " (" + joined(t.aliases, ", ") + ")";
+        std::printf("%4d  %-30s  %-40s  %s\n", t.code, name.c_str(), joined(inputs, " ").c_str(),
+                    t.description.c_str());
+    }
+    return 0;
+}
+
+int run_describe(const Request& r, const Options& o) {
+    require(r, r.type->statistics, "summary statistics");
+    const Session session(r);
+    const kvzcalc::Summary s = session.summary();
+    if (o.json) {
+        json j = header_json(r);
+        j["class"] = s.discrete ? "discrete" : "continuous";
+        json stats = json::object();
+        for (const auto& st : s.statistics) stats[st.name] = st.value ? json(*st.value) : json(nullptr);
+        j["statistics"] = stats;
+        j["range"] = {{"minimum", s.minimum},          {"maximum", s.maximum},
+                      {"p_min", s.p_min},              {"p_max", s.p_max},
+                      {"bounded_below", s.bounded_below}, {"bounded_above", s.bounded_above}};
+        std::cout << j.dump(2) << '\n';
+        return 0;
+    }
+    std::printf("%s (code %d), %s\n", r.type->name.c_str(), r.type->code, s.discrete ? "discrete" : "continuous");
+    std::printf("%-10s  %s\n", "parameters", parameters_text(r).c_str());
+    if (r.truncated()) std::printf("%-10s  %s\n", "truncated", truncation_text(r).c_str());
+    for (const auto& st : s.statistics)
+        std::printf("%-10s  %s\n", st.name, st.value ? kvzcalc::format_number(*st.value).c_str() : "does not exist");
+    std::printf("%-10s  %s  (%s, p %s)\n", "minimum", kvzcalc::format_number(s.minimum).c_str(),
+                s.bounded_below ? "bound" : "quantile", kvzcalc::format_number(s.p_min).c_str());
+    std::printf("%-10s  %s  (%s, p %s)\n", "maximum", kvzcalc::format_number(s.maximum).c_str(),
+                s.bounded_above ? "bound" : "quantile", kvzcalc::format_number(s.p_max).c_str());
+    return 0;
+}
+
+int run_evaluate(const Request& r, const Options& o, Function f) {
+    if (f == Function::cdf) require(r, r.type->cdf, "cumulative distribution");
+    if (f == Function::quantile) require(r, r.type->quantile, "quantiles");
+    const Session session(r);
+    const std::vector<double> values = session.evaluate(f, o.points);
+    const char* in_name = f == Function::quantile ? "p" : "x";
+    const char* out_name = f == Function::pdf ? "pdf" : f == Function::cdf ? "cdf" : "quantile";
+    std::vector<int> valid;
+    if (f == Function::pdf) valid = session.pdf_valid(o.points);
+    if (o.json) {
+        json j = header_json(r);
+        j[in_name] = o.points;
+        j[out_name] = values;
+        if (f == Function::pdf) {
+            json v = json::array();
+            for (int b : valid) v.push_back(b != 0);
+            j["valid"] = v;
+        }
+        std::cout << j.dump(2) << '\n';
+        return 0;
+    }
+    std::printf("%s,%s%s\n", in_name, out_name, f == Function::pdf ? ",valid" : "");
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::printf("%s,%s", kvzcalc::format_number(o.points[i]).c_str(), kvzcalc::format_number(values[i]).c_str());
+        if (f == Function::pdf) std::printf(",%d", valid[i]);
+        std::printf("\n");
+    }
+    return 0;
+}
+
+// A bar on stderr for runs that take a while, and only when a person watches it.
+class Progress {
+public:
+    explicit Progress(long long total)
+        : total_(total), enabled_(isatty(STDERR_FILENO) != 0), start_(std::chrono::steady_clock::now()) {}
+    ~Progress() {
+        if (shown_) std::fprintf(stderr, "\r%*s\r", kProgressWidth + 20, "");
+    }
+    void update(long long done) {
+        if (!enabled_ || std::chrono::steady_clock::now() - start_ < kProgressDelay) return;
+        shown_ = true;
+        const int filled = static_cast<int>(kProgressWidth * done / total_);
+        std::fprintf(stderr, "\rdrawing [%s%s] %3lld%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(kProgressWidth - filled), ' ').c_str(), 100 * done / total_);
+        std::fflush(stderr);
+    }
+
+private:
+    long long total_;
+    bool enabled_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_;
+};
+
+int run_sample(const Request& r, const Options& o) {
+    require(r, r.type->sample, "random variates");
+    Session session(r);
+    session.prepare_sampling(rng_kind(o.rng), o.seed);
+    std::string prefix;
+    if (o.json) {
+        json j = header_json(r);
+        j["rng"] = o.rng;
+        j["seed"] = o.seed;
+        j["n"] = o.count;
+        // Streamed: the values follow as the last member.
+        prefix = j.dump();
+        prefix.pop_back();
+        std::cout << prefix << ",\"values\":[";
+    } else {
+        std::cout << "value\n";
+    }
+    Progress progress(o.count);
+    std::vector<double> chunk;
+    std::string text;
+    for (int done = 0; done < o.count;) {
+        const int n = std::min(kDrawChunk, o.count - done);
+        chunk.clear();
+        session.draw(chunk, n);
+        text.clear();
+        for (int i = 0; i < n; ++i) {
+            if (o.json) {
+                if (done + i) text += ',';
+                text += json(chunk[static_cast<std::size_t>(i)]).dump();
+            } else {
+                text += kvzcalc::format_number(chunk[static_cast<std::size_t>(i)]);
+                text += '\n';
+            }
+        }
+        std::cout << text;
+        done += n;
+        progress.update(done);
+    }
+    if (o.json) std::cout << "]}\n";
+    std::cout.flush();
+    return std::cout ? 0 : kRunError;
+}
+
+int run_plot(const Request& r, const Options& o) {
+    require(r, r.type->statistics, "summary statistics");
+    require(r, r.type->cdf, "cumulative distribution");
+    if (o.plot_samples > 0) require(r, r.type->sample, "random variates");
+    Session session(r);
+    kvzcalc::PlotInput in;
+    in.summary = session.summary();
+    in.session = &session;
+    in.title = r.type->name + " (" + parameters_text(r) + ")";
+    if (r.truncated()) in.title += ", truncated " + truncation_text(r);
+    std::vector<double> samples;
+    if (o.plot_samples > 0) {
+        session.prepare_sampling(rng_kind(o.rng), o.seed);
+        session.draw(samples, o.plot_samples);
+        in.samples = &samples;
+    }
+    const std::string svg = kvzcalc::render_svg(in);
+    std::ofstream file(o.output, std::ios::binary);
+    file << svg;
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "kvzcalc: cannot write %s\n", o.output.c_str());
+        return kRunError;
+    }
+    if (o.json) {
+        json j = header_json(r);
+        j["output"] = o.output;
+        j["samples"] = o.plot_samples;
+        j["range"] = {in.summary.minimum, in.summary.maximum};
+        std::cout << j.dump(2) << '\n';
+    } else {
+        std::printf("wrote %s\n", o.output.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"kvzcalc: probability distributions, their statistics, values, variates and plots"};
+    app.require_subcommand(1);
+    Options o;
+
+    CLI::App* list = app.add_subcommand("list", "list the distribution types: code, name, inputs");
+    list->add_flag("--json", o.json, "print JSON");
+
+    CLI::App* describe = app.add_subcommand("describe", "summary statistics and the range of a distribution");
+    add_distribution_options(describe, o);
+
+    struct Eval {
+        const char* name;
+        const char* help;
+        const char* points;
+        Function f;
+    };
+    const Eval evals[] = {
+        {"pdf", "density or probability mass at points", "points x (after --)", Function::pdf},
+        {"cdf", "cumulative probability at points", "points x (after --)", Function::cdf},
+        {"quantile", "values at which the cumulative probability reaches p", "probabilities p (after --)",
+         Function::quantile},
+    };
+    std::vector<std::pair<CLI::App*, Function>> eval_cmds;
+    for (const Eval& e : evals) {
+        CLI::App* cmd = app.add_subcommand(e.name, e.help);
+        add_distribution_options(cmd, o);
+        cmd->add_option("points", o.points, e.points)->required()->check(kNumber);
+        eval_cmds.emplace_back(cmd, e.f);
+    }
+
+    CLI::App* sample = app.add_subcommand("sample", "draw random variates, CSV on stdout");
+    add_distribution_options(sample, o);
+    sample->add_option("-n", o.count, "number of variates")->required()->check(kDecimal)->check(
+        CLI::Range(1, kMaxSamples));
+    add_rng_options(sample, o);
+
+    CLI::App* plot = app.add_subcommand("plot", "density and cumulative distribution as an SVG picture");
+    add_distribution_options(plot, o);
+    plot->add_option("-o,--output", o.output, "SVG file to write")->required();
+    plot->add_option("--samples", o.plot_samples, "also draw this many variates and show their histogram")
+        ->check(kDecimal)
+        ->check(CLI::Range(0, kMaxPlotSamples));
+    add_rng_options(plot, o);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);
+        if (app.get_subcommands().empty() && (argc < 2 || argv[1][0] != '-')) {
+            const std::string what =
+                argc < 2 ? "a command is needed" : "unknown command '" + std::string(argv[1]) + "'";
+            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot)\n",
+                         what.c_str());
+            return kUsageError;
+        }
+        std::fprintf(stderr, "kvzcalc: %s\n", e.what());
+        return kUsageError;
+    }
+
+    try {
+        if (list->parsed()) return run_list(o);
+        if (describe->parsed()) return run_describe(build_request(*describe, o), o);
+        for (auto& [cmd, f] : eval_cmds)
+            if (cmd->parsed()) return run_evaluate(build_request(*cmd, o), o, f);
+        if (sample->parsed()) return run_sample(build_request(*sample, o), o);
+        if (plot->parsed()) return run_plot(build_request(*plot, o), o);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "kvzcalc: %s\n", e.message.c_str());
+        return kUsageError;
+    }
+    return kUsageError;
+}

@@ -1,0 +1,307 @@
+#include "plot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace kvzcalc {
+
+namespace {
+
+// Picture geometry, in SVG user units.
+constexpr double kWidth = 820;
+constexpr double kHeight = 620;
+constexpr double kLeft = 80;
+constexpr double kRight = 30;
+constexpr double kTitleY = 28;
+
+constexpr int kCurvePoints = 601;    // abscissae of a continuous curve
+constexpr int kMaxStems = 400;       // discrete: one stem per whole number up to this many
+constexpr int kMaxSteps = 2000;      // discrete: exact steps of the cumulative up to this many
+constexpr double kPadFraction = 0.03;  // room left and right of the range
+constexpr int kTickTarget = 6;       // about this many ticks per axis
+constexpr int kMaxTicks = 4 * kTickTarget;
+constexpr int kMinBins = 10;
+constexpr int kMaxBins = 80;
+// A density running off to a pole is cut at this multiple of its 95th percentile.
+constexpr double kPoleCut = 4.0;
+
+struct Panel {
+    double top;
+    double height;
+    double x0, x1;  // data range shown
+    double y0, y1;
+
+    double left() const { return kLeft; }
+    double width() const { return kWidth - kLeft - kRight; }
+    double sx(double x) const { return left() + (x - x0) / (x1 - x0) * width(); }
+    double sy(double y) const { return top + height - (y - y0) / (y1 - y0) * height; }
+};
+
+std::string num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+std::string label(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+std::string escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+double nice_step(double span) {
+    const double raw = span / kTickTarget;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double r = raw / magnitude;
+    const double m = r < 1.5 ? 1.0 : r < 3.5 ? 2.0 : r < 7.5 ? 5.0 : 10.0;
+    return m * magnitude;
+}
+
+std::vector<double> ticks(double lo, double hi) {
+    std::vector<double> out;
+    const double step = nice_step(hi - lo);
+    if (!(step > 0.0) || !std::isfinite(step)) return out;
+    const double first = std::ceil(lo / step);
+    // Counted, so that a range far from zero (where first + 1 == first) still ends.
+    for (int i = 0; i <= kMaxTicks; ++i) {
+        const double t = (first + i) * step;
+        if (!(t <= hi + step * 1e-9)) break;
+        out.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
+    }
+    return out;
+}
+
+void axes(std::ostringstream& svg, const Panel& p, const std::string& xlabel, const std::string& ylabel, int id) {
+    svg << "<defs><clipPath id=\"clip" << id << "\"><rect x=\"" << num(p.left()) << "\" y=\"" << num(p.top)
+        << "\" width=\"" << num(p.width()) << "\" height=\"" << num(p.height) << "\"/></clipPath></defs>\n";
+    svg << "<rect x=\"" << num(p.left()) << "\" y=\"" << num(p.top) << "\" width=\"" << num(p.width())
+        << "\" height=\"" << num(p.height) << "\" fill=\"#fafafa\" stroke=\"#444\"/>\n";
+    for (double t : ticks(p.x0, p.x1)) {
+        const double x = p.sx(t);
+        svg << "<line x1=\"" << num(x) << "\" y1=\"" << num(p.top) << "\" x2=\"" << num(x) << "\" y2=\""
+            << num(p.top + p.height) << "\" stroke=\"#e0e0e0\"/>\n";
+        svg << "<text x=\"" << num(x) << "\" y=\"" << num(p.top + p.height + 16)
+            << "\" text-anchor=\"middle\">" << label(t) << "</text>\n";
+    }
+    for (double t : ticks(p.y0, p.y1)) {
+        const double y = p.sy(t);
+        svg << "<line x1=\"" << num(p.left()) << "\" y1=\"" << num(y) << "\" x2=\"" << num(p.left() + p.width())
+            << "\" y2=\"" << num(y) << "\" stroke=\"#e0e0e0\"/>\n";
+        svg << "<text x=\"" << num(p.left() - 6) << "\" y=\"" << num(y + 4) << "\" text-anchor=\"end\">"
+            << label(t) << "</text>\n";
+    }
+    svg << "<text x=\"" << num(p.left() + p.width() / 2) << "\" y=\"" << num(p.top + p.height + 34)
+        << "\" text-anchor=\"middle\">" << escape(xlabel) << "</text>\n";
+    const double cy = p.top + p.height / 2;
+    svg << "<text x=\"20\" y=\"" << num(cy) << "\" text-anchor=\"middle\" transform=\"rotate(-90 20 " << num(cy)
+        << ")\">" << escape(ylabel) << "</text>\n";
+}
+
+// A polyline through the finite points, broken where a value is missing.
+void polyline(std::ostringstream& svg, const Panel& p, const std::vector<double>& xs, const std::vector<double>& ys,
+              const std::vector<int>& keep, const char* colour, int id) {
+    svg << "<path clip-path=\"url(#clip" << id << ")\" fill=\"none\" stroke=\"" << colour
+        << "\" stroke-width=\"2\" d=\"";
+    bool pen = false;
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        if (!keep[i] || !std::isfinite(ys[i])) {
+            pen = false;
+            continue;
+        }
+        // Values far outside the panel are drawn at its edge; the clip hides the rest.
+        const double y = std::clamp(ys[i], p.y0 - (p.y1 - p.y0), p.y1 + (p.y1 - p.y0));
+        svg << (pen ? " L" : " M") << num(p.sx(xs[i])) << ' ' << num(p.sy(y));
+        pen = true;
+    }
+    svg << "\"/>\n";
+}
+
+struct Histogram {
+    std::vector<double> left, width, height;
+};
+
+Histogram histogram(const std::vector<double>& samples, double lo, double hi, bool discrete) {
+    Histogram h;
+    const double n = static_cast<double>(samples.size());
+    if (samples.empty()) return h;
+    double bin_width;
+    double start;
+    int bins;
+    if (discrete) {
+        // One bar per whole number, or whole numbers grouped into at most kMaxBins bars.
+        const double whole = hi - lo + 1;
+        bin_width = whole <= kMaxStems ? 1.0 : std::ceil(whole / kMaxBins);
+        start = lo - 0.5;
+        bins = static_cast<int>(std::ceil(whole / bin_width));
+    } else {
+        bins = std::clamp(static_cast<int>(std::lround(std::sqrt(n))), kMinBins, kMaxBins);
+        bin_width = (hi - lo) / bins;
+        start = lo;
+    }
+    if (!(bin_width > 0.0) || !std::isfinite(bin_width) || bins < 1) return h;
+    std::vector<double> counts(static_cast<std::size_t>(bins), 0.0);
+    for (double v : samples) {
+        if (!std::isfinite(v)) continue;
+        const double k = std::floor((v - start) / bin_width);
+        if (k >= 0 && k < bins) counts[static_cast<std::size_t>(k)] += 1.0;
+        else if (!discrete && v == hi) counts.back() += 1.0;
+    }
+    for (int k = 0; k < bins; ++k) {
+        const double c = counts[static_cast<std::size_t>(k)];
+        if (c == 0.0) continue;
+        h.left.push_back(start + k * bin_width);
+        h.width.push_back(bin_width);
+        // Scaled as the density (or as mass per whole number), so it overlays the curve.
+        h.height.push_back(c / (n * bin_width));
+    }
+    return h;
+}
+
+double density_top(const std::vector<double>& ys, const std::vector<int>& keep, const Histogram& h) {
+    std::vector<double> finite;
+    for (std::size_t i = 0; i < ys.size(); ++i)
+        if (keep[i] && std::isfinite(ys[i]) && ys[i] > 0) finite.push_back(ys[i]);
+    double top = 0.0;
+    if (!finite.empty()) {
+        std::sort(finite.begin(), finite.end());
+        const double high = finite.back();
+        const double p95 = finite[finite.size() * 95 / 100];
+        top = std::min(high, kPoleCut * p95);
+    }
+    for (double v : h.height) top = std::max(top, v);
+    return top > 0.0 && std::isfinite(top) ? top * 1.08 : 1.0;
+}
+
+}  // namespace
+
+std::string render_svg(const PlotInput& in) {
+    const Session& session = *in.session;
+    const Summary& s = in.summary;
+    const bool discrete = s.discrete;
+
+    double lo = s.minimum;
+    double hi = s.maximum;
+    if (!std::isfinite(lo) || !std::isfinite(hi)) lo = hi = 0.0;
+    if (discrete && hi > lo) {
+        // Whole numbers inside the range; a single value stays as it is.
+        lo = std::ceil(lo);
+        hi = std::max(lo, std::floor(hi));
+    }
+    double pad = (hi - lo) * kPadFraction;
+    if (discrete) pad += 0.5;
+    if (!(pad > 0.0)) pad = std::max(1.0, std::fabs(lo) * 0.1);
+    // A continuous curve stops at a bound: the library evaluates its formulas
+    // as written there, also outside the support.
+    const double x0 = !discrete && s.bounded_below && hi > lo ? lo : lo - pad;
+    const double x1 = !discrete && s.bounded_above && hi > lo ? hi : hi + pad;
+
+    // Abscissae: every whole number of a short discrete range, else an even grid.
+    const double whole_count = discrete ? hi - lo + 1 : 0;
+    std::vector<double> xs;
+    const bool stems = discrete && whole_count <= kMaxStems;
+    if (stems) {
+        for (int i = 0; i < static_cast<int>(whole_count); ++i) xs.push_back(lo + i);
+    } else {
+        const double a = discrete ? lo : x0;
+        const double b = discrete ? hi : x1;
+        for (int i = 0; i < kCurvePoints; ++i) {
+            const double x = a + (b - a) * i / (kCurvePoints - 1);
+            xs.push_back(discrete ? std::round(x) : x);
+        }
+    }
+    const std::vector<double> dens = session.evaluate(Function::pdf, xs);
+    const std::vector<int> valid = discrete ? std::vector<int>(xs.size(), 1) : session.pdf_valid(xs);
+
+    Histogram hist;
+    if (in.samples) hist = histogram(*in.samples, lo, hi, discrete);
+
+    const double panel_top1 = 50;
+    const double panel_h1 = 240;
+    const double panel_top2 = 360;
+    const double panel_h2 = 200;
+    Panel top{panel_top1, panel_h1, x0, x1, 0.0, density_top(dens, valid, hist)};
+    Panel bottom{panel_top2, panel_h2, x0, x1, 0.0, 1.0};
+
+    std::ostringstream svg;
+    svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
+        << "\" viewBox=\"0 0 " << kWidth << ' ' << kHeight << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
+        << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
+        << "<text x=\"" << num(kWidth / 2) << "\" y=\"" << num(kTitleY)
+        << "\" text-anchor=\"middle\" font-size=\"16\">" << escape(in.title) << "</text>\n";
+
+    const std::string what = discrete ? "probability mass" : "density";
+    axes(svg, top, "x", what, 1);
+    for (std::size_t i = 0; i < hist.left.size(); ++i) {
+        const double bx = discrete && hist.width[i] == 1.0 ? hist.left[i] + 0.15 : hist.left[i];
+        const double bw = discrete && hist.width[i] == 1.0 ? 0.7 : hist.width[i];
+        const double y = std::min(hist.height[i], top.y1);
+        svg << "<rect clip-path=\"url(#clip1)\" x=\"" << num(top.sx(bx)) << "\" y=\"" << num(top.sy(y))
+            << "\" width=\"" << num(top.sx(bx + bw) - top.sx(bx)) << "\" height=\"" << num(top.sy(0) - top.sy(y))
+            << "\" fill=\"#f4a460\" fill-opacity=\"0.55\" stroke=\"#c07030\" stroke-width=\"0.5\"/>\n";
+    }
+    if (stems) {
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            if (!std::isfinite(dens[i])) continue;
+            const double y = std::clamp(dens[i], 0.0, top.y1);
+            svg << "<line clip-path=\"url(#clip1)\" x1=\"" << num(top.sx(xs[i])) << "\" y1=\"" << num(top.sy(0))
+                << "\" x2=\"" << num(top.sx(xs[i])) << "\" y2=\"" << num(top.sy(y))
+                << "\" stroke=\"#1f5fbf\" stroke-width=\"2\"/>\n"
+                << "<circle cx=\"" << num(top.sx(xs[i])) << "\" cy=\"" << num(top.sy(y))
+                << "\" r=\"3\" fill=\"#1f5fbf\"/>\n";
+        }
+    } else {
+        polyline(svg, top, xs, dens, valid, "#1f5fbf", 1);
+    }
+    // Legend.
+    svg << "<line x1=\"" << num(kWidth - kRight - 200) << "\" y1=\"" << num(panel_top1 + 16) << "\" x2=\""
+        << num(kWidth - kRight - 176) << "\" y2=\"" << num(panel_top1 + 16)
+        << "\" stroke=\"#1f5fbf\" stroke-width=\"2\"/>\n"
+        << "<text x=\"" << num(kWidth - kRight - 170) << "\" y=\"" << num(panel_top1 + 20) << "\">" << what
+        << "</text>\n";
+    if (in.samples) {
+        svg << "<rect x=\"" << num(kWidth - kRight - 200) << "\" y=\"" << num(panel_top1 + 28)
+            << "\" width=\"24\" height=\"10\" fill=\"#f4a460\" fill-opacity=\"0.55\" stroke=\"#c07030\"/>\n"
+            << "<text x=\"" << num(kWidth - kRight - 170) << "\" y=\"" << num(panel_top1 + 38) << "\">"
+            << in.samples->size() << " variates</text>\n";
+    }
+
+    axes(svg, bottom, "x", "cumulative probability", 2);
+    if (discrete && whole_count <= kMaxSteps) {
+        // A step function: flat between whole numbers, rising at each.
+        std::vector<double> ks;
+        for (int i = -1; i < static_cast<int>(whole_count); ++i) ks.push_back(lo + i);
+        const std::vector<double> f = session.evaluate(Function::cdf, ks);
+        // Below the lowest value of a bounded range nothing is left.
+        const double start = s.bounded_below ? 0.0 : f[0];
+        svg << "<path clip-path=\"url(#clip2)\" fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"2\" d=\"M"
+            << num(bottom.sx(x0)) << ' ' << num(bottom.sy(std::clamp(start, -0.1, 1.1)));
+        for (std::size_t i = 1; i < ks.size(); ++i) {
+            svg << " H" << num(bottom.sx(ks[i])) << " V" << num(bottom.sy(std::clamp(f[i], -0.1, 1.1)));
+        }
+        svg << " H" << num(bottom.sx(x1)) << "\"/>\n";
+    } else {
+        const std::vector<double> f = session.evaluate(Function::cdf, xs);
+        polyline(svg, bottom, xs, f, std::vector<int>(xs.size(), 1), "#1f5fbf", 2);
+    }
+    svg << "</svg>\n";
+    return svg.str();
+}
+
+}  // namespace kvzcalc

@@ -1,0 +1,21 @@
+// The plot command's picture: density or mass above, cumulative distribution
+// below, optionally a histogram of drawn variates over the density, as SVG.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "session.h"
+
+namespace kvzcalc {
+
+struct PlotInput {
+    std::string title;
+    const Session* session = nullptr;
+    Summary summary;
+    const std::vector<double>* samples = nullptr;  // null: no histogram
+};
+
+std::string render_svg(const PlotInput& in);
+
+}  // namespace kvzcalc
