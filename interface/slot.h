@@ -72,6 +72,9 @@ struct DistSlot {
     double table_p[kTableSize];
     Flag pmin_extend;
     Flag pmax_extend;
+    // Set by precalc when table_p of a discrete table never decreases, so a
+    // draw may find its entry by bisection instead of a scan.
+    Flag table_ordered;
 };
 
 // The record of a slot index, or nullptr when the index lies outside 0..20.

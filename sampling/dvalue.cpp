@@ -46,9 +46,12 @@ double sample_discrete_uniform(const DistSlot& s, double u) {
 // Sine half of the Box-Muller transform: the radius comes from the uniform
 // carried in sample_c1, the angle from a new one, which is then carried on.
 double sample_normal_based(DistSlot& s) {
-    const double r = std::sqrt(-2.0 * std::log(s.sample_c1));
+    // The angle's uniform is drawn first so that the sine and the radius's
+    // logarithm, which do not depend on each other, can overlap.
     const double u = rng();
-    const double z = std::sin(2.0 * kPi * u) * r;
+    const double sine = std::sin(2.0 * kPi * u);
+    const double r = std::sqrt(-2.0 * std::log(s.sample_c1));
+    const double z = sine * r;
     s.sample_c1 = u;
     switch (s.dtype) {
         case kLognormalByMoments:
@@ -100,26 +103,50 @@ double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
     return v;
 }
 
+// Index of the first entry with u <= table_p, or table_count when none.
+// An ordered table is bisected (without branches on the data, whose
+// outcomes a processor cannot predict): in a non-decreasing table the first
+// entry reaching u is the first not below it. Any other table is scanned.
+int first_reaching(const DistSlot& s, double u) {
+    const int n = s.table_count;
+    if (!s.table_ordered) {
+        for (int i = 0; i < n; ++i) {
+            if (u <= s.table_p[i]) return i;
+        }
+        return n;
+    }
+    const double* base = s.table_p;
+    int len = n;
+    while (len > 1) {
+        const int half = len / 2;
+        base = base[half] < u ? base + half : base;
+        len -= half;
+    }
+    return static_cast<int>(base - s.table_p) + (*base < u ? 1 : 0);
+}
+
 // First entry whose cumulative probability reaches u. A table that covers
 // only part of its range (see precalc) hands the remainder to the walks; a u
 // beyond the summed mass gives the range's last value.
 double sample_discrete_table(const DistSlot& s) {
     const double u = rng();
     if (s.table_count <= 0) return 0.0;
-    const DiscreteRange r = discrete_range(s);
-    for (int i = 0; i < s.table_count; ++i) {
-        if (u <= s.table_p[i]) {
-            if (i == 0 && s.table_x[0] > r.first) return walk_down(s, r, u);
-            return s.table_x[i];
-        }
+    const int i = first_reaching(s, u);
+    if (i == s.table_count) return walk_up(s, discrete_range(s), u);
+    if (i == 0) {
+        const DiscreteRange r = discrete_range(s);
+        if (s.table_x[0] > r.first) return walk_down(s, r, u);
     }
-    return walk_up(s, r, u);
+    return s.table_x[i];
 }
 
 double sample_cdf_table(DistSlot& s) {
     const double u = rng();
     if (s.table_count <= 0) return 0.0;
-    if (table_extend_down(s, u) && table_extend_up(s, u)) {
+    // A u inside the table's probabilities needs no extension (both
+    // extensions would leave the table as it is and succeed).
+    const bool covered = s.table_p[0] <= u && u <= s.table_p[s.table_count - 1];
+    if (covered || (table_extend_down(s, u) && table_extend_up(s, u))) {
         return table_interpolate(s.table_p, s.table_x, s.table_count, u);
     }
     if (u > s.table_p[0]) return s.table_x[s.table_count - 1];

@@ -6,17 +6,13 @@
 
 namespace kvz {
 
+// Static storage: zero before any export runs, i.e. plain kind from state 0.
+Generator generator_detail::the_generator;
+
 namespace {
 
-// Static storage: zero before any export runs, i.e. plain kind from state 0.
-Generator the_generator;
+using generator_detail::the_generator;
 
-// Base recurrence: full period 2^24 on the low 24 bits.
-constexpr std::uint32_t kLcgMultiplier = 1140671485u;
-constexpr std::uint32_t kLcgIncrement = 12820163u;  // 0xC39EC3
-constexpr std::uint32_t kLcgMask = 0xFFFFFFu;
-// 2^24 + 2: values run from 1/16777218 to 16777216/16777218, never 0 or 1.
-constexpr double kLcgDivisor = 16777218.0;
 constexpr std::uint32_t kSeedOffset = 327680u;  // 0x50000
 
 // Quicksort: parts shorter than this go to straight insertion; the explicit
@@ -120,18 +116,103 @@ double next_shuffled(Generator& g) {
     return g.rng_last;
 }
 
-// Replace value i until it lies in the i-th stratum [i / 1000, (i + 1) / 1000).
+// Jump-ahead: k steps of the base recurrence are one affine map,
+// x -> (A_k x + C_k) mod 2^24. kLanes successive states are computed at once
+// from the same state, so the search below is not held up by the recurrence
+// carrying each state into the next. The maps are kept shifted up by 8 bits:
+// then the wrap-around of 32-bit arithmetic is the reduction modulo 2^24,
+// and a state x appears as x << 8.
+constexpr int kLanes = 8;
+constexpr int kStateShift = 8;
+struct JumpAhead {
+    std::uint32_t a[kLanes];
+    std::uint32_t c[kLanes];  // C_k << 8
+};
+constexpr JumpAhead make_jump_ahead() {
+    JumpAhead j{};
+    std::uint32_t a = 1;
+    std::uint32_t c = 0;
+    for (int k = 0; k < kLanes; ++k) {
+        a = a * kLcgMultiplier;
+        c = c * kLcgMultiplier + kLcgIncrement;
+        j.a[k] = a;
+        j.c[k] = c << kStateShift;
+    }
+    return j;
+}
+constexpr JumpAhead kJumpAhead = make_jump_ahead();
+static_assert(kStratumDrawLimit % kLanes == 0, "the search visits whole groups of lanes");
+
+double state_value(std::uint32_t x) { return (static_cast<double>(x) + 1.0) / kLcgDivisor; }
+
+// The states whose value lies in [lo, hi): one contiguous run, since the
+// value never decreases as the state grows.
+struct StateRun {
+    std::uint32_t first;
+    std::uint32_t last;
+    bool empty;
+};
+
+StateRun states_between(double lo, double hi) {
+    // Start from the estimates lo * divisor and hi * divisor and move to the
+    // exact ends with the same double comparisons a drawn value faces.
+    long first = static_cast<long>(lo * kLcgDivisor) - 2;
+    if (first < 0) first = 0;
+    while (first <= static_cast<long>(kLcgMask) && state_value(first) < lo) ++first;
+    while (first > 0 && state_value(first - 1) >= lo) --first;
+    long last = static_cast<long>(hi * kLcgDivisor);
+    if (last > static_cast<long>(kLcgMask)) last = kLcgMask;
+    while (last >= 0 && state_value(last) >= hi) --last;
+    while (last < static_cast<long>(kLcgMask) && state_value(last + 1) < hi) ++last;
+    if (last < first) return {0, 0, true};
+    return {static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last), false};
+}
+
+// Advances the base generator to the first following state in `run` and
+// returns its value, as drawing one base value after another until one
+// lands in the run would; after kStratumDrawLimit steps (a whole period,
+// which brings the state back to where it was) it reports false.
+bool next_state_in(Generator& g, const StateRun& run, double& value) {
+    if (run.empty) return false;
+    // Shifted state z is in the run when z - first' <= span' (unsigned).
+    const std::uint32_t first = run.first << kStateShift;
+    const std::uint32_t span = (run.last - run.first) << kStateShift;
+    // Lane k holds the state k + 1 steps ahead of the group's start; one
+    // jump of kLanes steps, the same map for every lane, moves the group on.
+    const std::uint32_t x = g.rng_state << kStateShift;
+    std::uint32_t z[kLanes];
+    for (int k = 0; k < kLanes; ++k) z[k] = kJumpAhead.a[k] * x + kJumpAhead.c[k];
+    const std::uint32_t a = kJumpAhead.a[kLanes - 1];
+    const std::uint32_t c = kJumpAhead.c[kLanes - 1];
+    for (long step = 0; step < kStratumDrawLimit; step += kLanes) {
+        std::uint32_t hits = 0;
+        for (int k = 0; k < kLanes; ++k) hits |= (z[k] - first <= span) ? 1u : 0u;
+        if (hits != 0) {
+            int k = 0;
+            while (!(z[k] - first <= span)) ++k;
+            const std::uint32_t state = z[k] >> kStateShift;
+            g.rng_state = state;
+            value = state_value(state);
+            return true;
+        }
+        for (int k = 0; k < kLanes; ++k) z[k] = a * z[k] + c;
+    }
+    return false;
+}
+
+// Replace value i until it lies in the i-th stratum [i / 1000, (i + 1) / 1000):
+// the base values drawn for it are skipped over until the first that lands
+// there, which becomes value i.
 void stratify(Generator& g) {
     for (int i = 0; i < kRngBlockSize; ++i) {
         const double lo = i * kStratumWidth;
         const double hi = lo + kStratumWidth;
-        long draws = 0;
-        while (g.rng_buffer[i] < lo || g.rng_buffer[i] >= hi) {
-            if (++draws > kStratumDrawLimit) {
-                g.rng_buffer[i] = lo + kStratumWidth / 2;
-                break;
-            }
-            g.rng_buffer[i] = rng_step();
+        if (!(g.rng_buffer[i] < lo || g.rng_buffer[i] >= hi)) continue;
+        double value;
+        if (next_state_in(g, states_between(lo, hi), value)) {
+            g.rng_buffer[i] = value;
+        } else {
+            g.rng_buffer[i] = lo + kStratumWidth / 2;
         }
     }
 }
@@ -167,14 +248,6 @@ double next_stratified(Generator& g) {
 
 }  // namespace
 
-Generator& generator() { return the_generator; }
-
-double rng_step() {
-    Generator& g = the_generator;
-    g.rng_state = (g.rng_state * kLcgMultiplier + kLcgIncrement) & kLcgMask;
-    return (static_cast<double>(g.rng_state) + 1.0) / kLcgDivisor;
-}
-
 void set_rng_type(int kind, int seed) {
     Generator& g = the_generator;
     g.rng_state = static_cast<std::uint32_t>(seed) + kSeedOffset;  // wraps modulo 2^32
@@ -183,13 +256,7 @@ void set_rng_type(int kind, int seed) {
     g.rng_kind = kind;
 }
 
-double rng() {
-    Generator& g = the_generator;
-    switch (g.rng_kind) {
-        case kRngStratified: return next_stratified(g);
-        case kRngShuffled: return next_shuffled(g);
-        default: return rng_step();
-    }
-}
+double rng_shuffled() { return next_shuffled(the_generator); }
+double rng_stratified() { return next_stratified(the_generator); }
 
 }  // namespace kvz

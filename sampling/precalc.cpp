@@ -80,18 +80,24 @@ void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
     fill_discrete(s, start, kTableSize, below);
 }
 
+// Whether table_p never decreases (a negative or undefined mass breaks it).
+bool probabilities_ordered(const DistSlot& s) {
+    for (int i = 1; i < s.table_count; ++i) {
+        if (!(s.table_p[i] >= s.table_p[i - 1])) return false;
+    }
+    return s.table_count == 0 || s.table_p[0] == s.table_p[0];
+}
+
 void prepare_discrete_table(DistSlot& s) {
     const DiscreteRange r = discrete_range(s);
     if (!(r.last >= r.first)) {
         s.table_count = 0;
-        return;
-    }
-    const double count = r.last - r.first + 1;
-    if (count <= kTableSize) {
+    } else if (const double count = r.last - r.first + 1; count <= kTableSize) {
         fill_discrete(s, r.first, static_cast<int>(count), 0.0);
     } else {
         fill_discrete_window(s, r);
     }
+    s.table_ordered = probabilities_ordered(s) ? 1 : 0;
 }
 
 void prepare_cdf_table(DistSlot& s) {

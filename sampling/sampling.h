@@ -23,11 +23,42 @@ struct Generator {
     double rng_buffer[kRngBlockSize];
     int rng_index[kRngBlockSize];
 };
-Generator& generator();
+
+// Base recurrence: full period 2^24 on the low 24 bits.
+constexpr std::uint32_t kLcgMultiplier = 1140671485u;
+constexpr std::uint32_t kLcgIncrement = 12820163u;  // 0xC39EC3
+constexpr std::uint32_t kLcgMask = 0xFFFFFFu;
+// 2^24 + 2: values run from 1/16777218 to 16777216/16777218, never 0 or 1.
+constexpr double kLcgDivisor = 16777218.0;
+
+namespace generator_detail {
+// Defined in generator.cpp. Visible here so that the plain step, which every
+// draw takes, compiles inline into its callers.
+extern Generator the_generator;
+}  // namespace generator_detail
+
+inline Generator& generator() { return generator_detail::the_generator; }
 
 void set_rng_type(int kind, int seed);
-double rng();         // the next uniform of the kind in force, in (0, 1)
-double rng_step();    // one step of the base congruential generator
+
+// One step of the base congruential generator.
+inline double rng_step() {
+    Generator& g = generator_detail::the_generator;
+    g.rng_state = (g.rng_state * kLcgMultiplier + kLcgIncrement) & kLcgMask;
+    return (static_cast<double>(g.rng_state) + 1.0) / kLcgDivisor;
+}
+
+double rng_shuffled();    // the next value through the shuffle table
+double rng_stratified();  // the next value of the stratified block
+
+// The next uniform of the kind in force, in (0, 1).
+inline double rng() {
+    switch (generator_detail::the_generator.rng_kind) {
+        case kRngStratified: return rng_stratified();
+        case kRngShuffled: return rng_shuffled();
+        default: return rng_step();
+    }
+}
 
 // Index of the first of four interpolation points, 0 <= k <= n - 5.
 int table_locate(const double* a, int n, double u);
