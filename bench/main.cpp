@@ -1,0 +1,15 @@
+// The benchmark program: every section registered, then one run.
+#include "bench/bench_common.h"
+
+int main(int argc, char** argv) {
+    bench::register_generator();
+    bench::register_sampling();
+    bench::register_evaluation();
+    bench::register_initialisation();
+    bench::register_floor();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

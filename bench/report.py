@@ -1,0 +1,249 @@
+#!/usr/bin/env python3
+"""Turns the benchmark program's JSON output into bench/RESULTS.md.
+
+Benchmarks are named <section>/<case>/<implementation>; "kvz..." is the
+library, anything else a peer. Each figure is the CPU time per value, the
+least over the repetitions (the run shares the machine with other work, and
+interference only ever adds time). Ratios are library / fastest peer.
+"""
+import argparse
+import json
+import os
+import platform
+import subprocess
+import sys
+from collections import defaultdict
+
+# dvalue targets: ratio to the fastest peer per variate.
+TABLE, DIRECT, NORMAL = 1.0, 1.5, 2.0
+DVALUE_TARGETS = {
+    "gamma": ("CDF table", TABLE),
+    "beta": ("CDF table", TABLE),
+    "truncated_normal": ("CDF table", TABLE),
+    "poisson_mean4": ("discrete table", TABLE),
+    "poisson_mean400": ("discrete table", TABLE),
+    "binomial_n10": ("discrete table", TABLE),
+    "binomial_n1000": ("discrete table", TABLE),
+    "hypergeometric": ("discrete table", TABLE),
+    "exponential": ("direct", DIRECT),
+    "uniform": ("direct", DIRECT),
+    "triangular": ("direct", DIRECT),
+    "weibull": ("direct (inverse)", DIRECT),
+    "logistic": ("direct", DIRECT),
+    "rayleigh": ("direct", DIRECT),
+    "normal": ("normal-based", NORMAL),
+    "lognormal": ("normal-based", NORMAL),
+}
+STRATIFIED_TARGET = 3.0          # stratified / plain, per value
+TRUNCATED_INIT_LIMIT_NS = 5e6    # dinitialise of a truncated slot
+TRUNCATED_G_LIMIT_NS = 20e3      # get_pdf_g of a truncated slot
+
+
+def load(path):
+    with open(path) as f:
+        data = json.load(f)
+    best = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type", "iteration") != "iteration" or "items_per_second" not in b:
+            continue
+        ns = 1e9 / b["items_per_second"]
+        name = b.get("run_name", b["name"])
+        best[name] = min(ns, best.get(name, float("inf")))
+    sections = defaultdict(lambda: defaultdict(dict))
+    for name, ns in best.items():
+        section, case, impl = name.split("/", 2)
+        sections[section][case][impl] = ns
+    return data.get("context", {}), sections
+
+
+def fmt_ns(ns):
+    if ns >= 1e6:
+        return f"{ns / 1e6:.2f} ms"
+    if ns >= 1e3:
+        return f"{ns / 1e3:.2f} µs"
+    return f"{ns:.1f} ns"
+
+
+def verdict(ok):
+    return "yes" if ok else "**no**"
+
+
+def fastest_peer(impls):
+    peers = {k: v for k, v in impls.items() if not k.startswith("kvz")}
+    if not peers:
+        return None, None
+    name = min(peers, key=peers.get)
+    return name, peers[name]
+
+
+def machine(context, load_avg):
+    model = "unknown"
+    try:
+        out = subprocess.run(["lscpu"], capture_output=True, text=True).stdout
+        for line in out.splitlines():
+            if line.startswith("Model name:"):
+                model = line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    cores = os.cpu_count()
+    lines = [
+        "## Machine",
+        "",
+        f"- CPU: {model}, {cores} logical cores"
+        f" ({context.get('mhz_per_cpu', '?')} MHz reported)",
+        f"- System: {platform.system()} {platform.release()}, {platform.machine()}",
+        f"- Build: -O2 release, -ffp-contract=off; run date {context.get('date', '?')}",
+    ]
+    if load_avg:
+        lines.append(f"- Load average when the run started: {load_avg} (the machine is shared;"
+                     " each figure is the least CPU time per value over the repetitions)")
+    return lines
+
+
+def dvalue_section(cases):
+    lines = ["## Random variates (`dvalue`) against the fastest peer",
+             "",
+             "Peers: the standard library's and Boost.Random's sampler of the same family,"
+             " each with `mt19937` and `minstd_rand`; the fastest of the four counts.",
+             "",
+             "| case | method | kvz | fastest peer | peer time | ratio | target | met |",
+             "|---|---|---|---|---|---|---|---|"]
+    for case, (method, target) in DVALUE_TARGETS.items():
+        impls = cases.get(case)
+        if not impls or "kvz" not in impls:
+            continue
+        peer, peer_ns = fastest_peer(impls)
+        ratio = impls["kvz"] / peer_ns
+        lines.append(f"| {case} | {method} | {fmt_ns(impls['kvz'])} | {peer} | {fmt_ns(peer_ns)}"
+                     f" | {ratio:.2f}× | ≤ {target:.1f}× | {verdict(ratio <= target)} |")
+    extra = [(a, b) for a, b in (("binomial_n1000", "binomial_n10"),
+                                 ("poisson_mean400", "poisson_mean4"))
+             if "kvz" in cases.get(a, {}) and "kvz" in cases.get(b, {})]
+    if extra:
+        lines += ["", "Search cost against table length (kvz alone):", "",
+                  "| cases | ratio |", "|---|---|"]
+        for a, b in extra:
+            lines.append(f"| {a} / {b} | {cases[a]['kvz'] / cases[b]['kvz']:.2f}× |")
+    return lines
+
+
+def batch_section(cases):
+    lines = ["## Batch draw (`dvalue_batch`) against single calls", "",
+             "| case | batch per value | single calls per value | ratio |", "|---|---|---|---|"]
+    for case, impls in sorted(cases.items()):
+        if "kvz" in impls and "single_calls" in impls:
+            lines.append(f"| {case} | {fmt_ns(impls['kvz'])} | {fmt_ns(impls['single_calls'])}"
+                         f" | {impls['kvz'] / impls['single_calls']:.2f}× |")
+    return lines
+
+
+def rng_section(cases):
+    impls = cases.get("per_value", {})
+    lines = ["## Uniform generator (`rng`) per value", "",
+             "Peers: one step of `std::minstd_rand` / `std::mt19937` turned into a double."
+             " The stratified kind is amortised over whole blocks of 1000.", "",
+             "| kind | kvz | fastest peer | ratio to peer | ratio to plain | target | met |",
+             "|---|---|---|---|---|---|---|"]
+    peer, peer_ns = fastest_peer(impls)
+    plain = impls.get("kvz_plain")
+    for kind in ("plain", "shuffled", "stratified"):
+        ns = impls.get("kvz_" + kind)
+        if ns is None:
+            continue
+        to_plain = ns / plain if plain else float("nan")
+        target, met = "", ""
+        if kind == "stratified":
+            target = f"≤ {STRATIFIED_TARGET:.0f}× plain"
+            met = verdict(to_plain <= STRATIFIED_TARGET)
+        lines.append(f"| {kind} | {fmt_ns(ns)} | {peer} {fmt_ns(peer_ns)} | {ns / peer_ns:.2f}×"
+                     f" | {to_plain:.2f}× | {target} | {met} |")
+    return lines
+
+
+def evaluation_section(sections):
+    lines = ["## Density, cumulative and inverse against Boost.Math", "",
+             "Per call, averaged over 64 points across the distribution"
+             " (probabilities 0.01 .. 0.99 for the inverse). Ratio = kvz / Boost.Math.", "",
+             "| type | pdf kvz | pdf ratio | cdf kvz | cdf ratio | inverse kvz | inverse ratio |",
+             "|---|---|---|---|---|---|---|"]
+    types = sorted(set(sections["pdf"]) | set(sections["cdf"]) | set(sections["quantile"]))
+    for t in types:
+        row = [t]
+        for sec in ("pdf", "cdf", "quantile"):
+            impls = sections[sec].get(t, {})
+            if "kvz" in impls and "boost_math" in impls:
+                row += [fmt_ns(impls["kvz"]), f"{impls['kvz'] / impls['boost_math']:.2f}×"]
+            else:
+                row += ["—", "—"]
+        lines.append("| " + " | ".join(row) + " |")
+    trunc = {t: i["kvz"] for t, i in sections["quantile"].items()
+             if t.startswith("truncated") and "kvz" in i}
+    if trunc:
+        lines += ["", f"`get_pdf_g` of a truncated slot, limit {fmt_ns(TRUNCATED_G_LIMIT_NS)}:", "",
+                  "| case | time | met |", "|---|---|---|"]
+        for t, ns in sorted(trunc.items()):
+            lines.append(f"| {t} | {fmt_ns(ns)} | {verdict(ns <= TRUNCATED_G_LIMIT_NS)} |")
+    return lines
+
+
+def init_section(sections):
+    lines = ["## Initialisation (`dinitialise`) and preparation (`precalc`)", "",
+             f"Truncated slots: limit {fmt_ns(TRUNCATED_INIT_LIMIT_NS)} for `dinitialise`."
+             " The case name gives the moment method the type's rule picks.", "",
+             "| case | dinitialise | met | precalc |", "|---|---|---|---|"]
+    cases = sorted(set(sections["dinitialise"]) | set(sections["precalc"]),
+                   key=lambda c: (c.startswith("truncated"), c))
+    for c in cases:
+        init = sections["dinitialise"].get(c, {}).get("kvz")
+        pre = sections["precalc"].get(c, {}).get("kvz")
+        met = verdict(init <= TRUNCATED_INIT_LIMIT_NS) if init and c.startswith("truncated") else ""
+        lines.append(f"| {c} | {fmt_ns(init) if init else '—'} | {met}"
+                     f" | {fmt_ns(pre) if pre else '—'} |")
+    return lines
+
+
+FLOOR_LABELS = {
+    "rng_export": "`rng()` through the export, plain kind (the uniform every draw takes)",
+    "log": "`std::log(u)`",
+    "sin_2pi_u": "`std::sin(2π u)`",
+    "sqrt_log_sin": "`sin(2π u) × sqrt(−2 ln u')`, the normal-based method's arithmetic",
+    "table_locate_1001": "`table_locate` on a 1001-entry cumulative table",
+    "table_interpolate_1001": "`table_interpolate` (locate + four-point Neville) on the same table",
+}
+
+
+def floor_section(cases):
+    lines = ["## Cost floors", "",
+             "The calls a draw's algorithm cannot do without, timed alone on random uniforms.", "",
+             "| call | time |", "|---|---|"]
+    for case, label in FLOOR_LABELS.items():
+        ns = cases.get(case, {}).get("kvz")
+        if ns is not None:
+            lines.append(f"| {label} | {fmt_ns(ns)} |")
+    return lines
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("json")
+    parser.add_argument("--load", default="")
+    args = parser.parse_args()
+    context, sections = load(args.json)
+    out = ["# Benchmark results", "",
+           "Written by `bench/run.sh` from one run of `kvz_bench`; do not edit by hand.", ""]
+    out += machine(context, args.load) + [""]
+    out += dvalue_section(sections["dvalue"]) + [""]
+    out += batch_section(sections["batch"]) + [""]
+    out += rng_section(sections["rng"]) + [""]
+    out += evaluation_section(sections) + [""]
+    out += init_section(sections) + [""]
+    out += floor_section(sections["floor"]) + [""]
+    notes = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notes.md")
+    if os.path.exists(notes):
+        with open(notes) as f:
+            out += [f.read().rstrip(), ""]
+    sys.stdout.write("\n".join(out))
+
+
+if __name__ == "__main__":
+    main()
