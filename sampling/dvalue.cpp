@@ -90,15 +90,21 @@ double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
 }
 
 // Whole number above the table: keep summing masses beyond its last entry
-// until they reach u; the range's last value when they never do.
+// until they reach u. When they never do, the range's last value; or, once
+// the falling masses no longer change the sum (none later can), the value
+// reached there.
 double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
     const int last = s.table_count - 1;
     double v = s.table_x[last];
     double c = s.table_p[last];
+    double previous = s.table_count > 1 ? c - s.table_p[last - 1] : 0.0;
     while (v < r.last) {
         v += 1.0;
-        c += density(s, v);
+        const double mass = density(s, v);
+        if (mass < previous && c + mass == c) return v;
+        c += mass;
         if (u <= c) return v;
+        previous = mass;
     }
     return v;
 }

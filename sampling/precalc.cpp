@@ -61,8 +61,17 @@ void fill_discrete(DistSlot& s, double first, int count, double start_sum) {
 // the range's start. Draws that fall outside it are served by walking the
 // masses beyond the table's ends (dvalue).
 void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
+    // Past the peak, once a mass no longer changes the total no later
+    // (smaller) one can: the total stops there, as the whole range would give
+    // it, so a range reaching far beyond the mass costs nothing extra.
     double total = 0.0;
-    for (double v = r.first; v <= r.last; v += 1.0) total += density(s, v);
+    double previous = 0.0;
+    for (double v = r.first; v <= r.last; v += 1.0) {
+        const double mass = density(s, v);
+        if (v > r.first && mass < previous && total + mass == total) break;
+        total += mass;
+        previous = mass;
+    }
     double centre = r.first;
     double run = 0.0;
     for (double v = r.first; v <= r.last; v += 1.0) {

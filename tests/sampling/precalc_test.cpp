@@ -148,6 +148,20 @@ TEST(Precalc, WideDiscreteRangeKeepsTableCentredOnTheMass) {
     EXPECT_EQ(s->pmax_extend, 0);
 }
 
+// A cut far beyond the mass (Poisson 4 cut above at 1e8) prepares and draws at
+// once, with the same table and the same variates as a cut at 1e4: masses
+// that can no longer change a sum are not added.
+TEST(Precalc, WideDiscreteRangeFarBeyondTheMassCostsNothingExtra) {
+    auto near = prepared({kPoisson, {{&DistSlot::mean, 4}}, 0, true, 1, true, 1e4});
+    set_rng_type(0, 99);
+    const auto near_draws = testing::draws(*near, 2000);
+    auto far = prepared({kPoisson, {{&DistSlot::mean, 4}}, 0, true, 1, true, 1e8});
+    set_rng_type(0, 99);
+    EXPECT_EQ(testing::draws(*far, 2000), near_draws);
+    EXPECT_EQ(far->table_count, near->table_count);
+    EXPECT_EQ(far->table_p[far->table_count - 1], near->table_p[near->table_count - 1]);
+}
+
 TEST(TableExtension, UpperEndGrowsByTenPercentFromTheMean) {
     auto s = prepared(kGammaSetup);
     const double top = s->maximum;
