@@ -57,19 +57,34 @@ double triangular_density(const DistSlot& s, double x) {
     return 2 * (s.maximum - x) / (s.maximum - s.mode) / (s.maximum - s.minimum);
 }
 
+// The normaliser and the width power underflow to 0 for large shapes (a
+// finite numerator over them is no density either): their reciprocals are
+// checked alongside the factors.
 double beta_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
     const double b = s.shape_b;
     if (a < 1 && x <= s.minimum) return kPoleDensity;
     if (b < 1 && x >= s.maximum) return kPoleDensity;
-    return std::pow(x - s.minimum, a - 1) * std::pow(s.maximum - x, b - 1) / s.beta_norm /
-           std::pow(s.maximum - s.minimum, a + b - 1);
+    const double lower = std::pow(x - s.minimum, a - 1);
+    const double upper = std::pow(s.maximum - x, b - 1);
+    const double width = std::pow(s.maximum - s.minimum, a + b - 1);
+    const double v = lower * upper / s.beta_norm / width;
+    const bool inside = x >= s.minimum && x <= s.maximum;
+    if (!inside || direct_mass_usable(v, {lower, upper, 1 / s.beta_norm, width, 1 / width})) return v;
+    return std::exp(log_power(x - s.minimum, a - 1) + log_power(s.maximum - x, b - 1) -
+                    log_beta_function(a, b) - log_power(s.maximum - s.minimum, a + b - 1));
 }
 
+// Γ(a) is infinite above a ≈ 171.6 while the density is not; in logarithms
+// the normaliser is log_gamma(a) itself.
 double gamma_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
     if (x == 0 && a < 1) return 0;
-    return std::pow(x / s.scale, a - 1) * std::exp(-x / s.scale) / s.scale / s.gamma_norm;
+    const double power = std::pow(x / s.scale, a - 1);
+    const double decay = std::exp(-x / s.scale);
+    const double v = power * decay / s.scale / s.gamma_norm;
+    if (x < 0 || direct_mass_usable(v, {power, decay, s.gamma_norm})) return v;
+    return std::exp(log_power(x / s.scale, a - 1) - x / s.scale - std::log(s.scale) - log_gamma(a));
 }
 
 double exp_power_density(const DistSlot& s, double x) {
@@ -107,18 +122,36 @@ double inverse_gaussian_density(const DistSlot& s, double x) {
            std::exp(-s.scale * (d * d) / 2 / (s.mean * s.mean) / x);
 }
 
+// Γ((ν + 1) / 2) and Γ(ν / 2) overflow together for large ν; in logarithms
+// only their difference is needed.
 double student_t_density(const DistSlot& s, double x) {
     const double nu = s.shape_a;
-    return std::exp(log_gamma((nu + 1) / 2)) / std::sqrt(kPi * nu) / std::exp(log_gamma(nu / 2)) /
-           std::pow(1 + x * x / nu, (nu + 1) / 2);
+    const double upper = std::exp(log_gamma((nu + 1) / 2));
+    const double root = std::sqrt(kPi * nu);
+    const double lower = std::exp(log_gamma(nu / 2));
+    const double tail = std::pow(1 + x * x / nu, (nu + 1) / 2);
+    const double v = upper / root / lower / tail;
+    if (direct_mass_usable(v, {upper, root, lower, tail})) return v;
+    return std::exp(log_gamma((nu + 1) / 2) - log_gamma(nu / 2) - std::log(root) -
+                    log_power(1 + x * x / nu, (nu + 1) / 2));
 }
 
+// Likewise the three gamma values and the powers of large degrees of freedom.
+// The density lives on x >= 0; below it the literal value stands.
 double fisher_f_density(const DistSlot& s, double x) {
     const double d1 = s.shape_a;
     const double d2 = s.shape_b;
-    return std::exp(log_gamma((d1 + d2) / 2)) * std::pow(d1 / d2, d1 / 2) *
-           std::pow(x, (d1 - 2) / 2) / std::exp(log_gamma(d1 / 2)) / std::exp(log_gamma(d2 / 2)) /
-           std::pow(1 + x * d1 / d2, (d1 + d2) / 2);
+    const double whole = std::exp(log_gamma((d1 + d2) / 2));
+    const double ratio = std::pow(d1 / d2, d1 / 2);
+    const double power = std::pow(x, (d1 - 2) / 2);
+    const double first = std::exp(log_gamma(d1 / 2));
+    const double second = std::exp(log_gamma(d2 / 2));
+    const double tail = std::pow(1 + x * d1 / d2, (d1 + d2) / 2);
+    const double v = whole * ratio * power / first / second / tail;
+    if (x < 0 || direct_mass_usable(v, {whole, ratio, power, first, second, tail})) return v;
+    return std::exp(log_gamma((d1 + d2) / 2) + log_power(d1 / d2, d1 / 2) +
+                    log_power(x, (d1 - 2) / 2) - log_gamma(d1 / 2) - log_gamma(d2 / 2) -
+                    log_power(1 + x * d1 / d2, (d1 + d2) / 2));
 }
 
 // The density of the untruncated distribution of base type `base`.

@@ -1,6 +1,7 @@
-// Probability masses built from factorials and powers overflow long before the
-// masses themselves do (171! is already infinite). These helpers give the same
-// mass from logarithms, for use when the direct product cannot be formed.
+// Probability masses and densities built from factorials, gamma values and
+// powers overflow long before the values themselves do (171! is already
+// infinite). These helpers give the same value from logarithms, for use when
+// the direct product cannot be formed.
 #pragma once
 
 #include <cmath>
@@ -31,6 +32,11 @@ inline double log_binomial_coefficient(double n, double k) {
 inline double log_power(double base, double exponent) {
     if (exponent == 0) return 0;
     return exponent * std::log(base);
+}
+
+// ln B(a, b), the logarithms beta_function() exponentiates.
+inline double log_beta_function(double a, double b) {
+    return log_gamma(a) + log_gamma(b) - log_gamma(a + b);
 }
 
 // The direct product can be trusted when every factor is finite and the

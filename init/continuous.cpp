@@ -367,7 +367,14 @@ void inverse_gaussian_statistics(DistSlot& s) {
 }
 
 // --- 35 Student t ---
+// Whether the variance and the kurtosis exist depends on the degrees of
+// freedom alone. Both branches store it: the truncation step starts from
+// these flags (and sets them where a cut bounds the distribution), so they
+// must not carry over from the slot's previous use.
 void student_working(DistSlot& s) {
+    const double a = s.shape_a;
+    s.var_exists = a > 2 ? 1 : 0;
+    s.krt_exists = a > 4 ? 1 : 0;
     s.mean = 0;  // working centre and spread of the numerical inverse
     s.stdev = 1;
     mirror_bounds(s);
@@ -375,20 +382,12 @@ void student_working(DistSlot& s) {
 void student_statistics(DistSlot& s) {
     const double a = s.shape_a;
     centre_statistics(s);
-    if (a > 2) {
-        s.var_exists = 1;
+    if (s.var_exists) {
         s.dvariance = a / (a - 2);
         s.dstdev = std::sqrt(s.dvariance);
-    } else {
-        s.var_exists = 0;
     }
     s.dskewness = 0;
-    if (a > 4) {
-        s.krt_exists = 1;
-        s.dkurtosis = 3 * (a - 2) / (a - 4);
-    } else {
-        s.krt_exists = 0;
-    }
+    if (s.krt_exists) s.dkurtosis = 3 * (a - 2) / (a - 4);
 }
 
 }  // namespace

@@ -144,6 +144,71 @@ TEST(Density, LargeParameterMassesStayFiniteAndSumToOne) {
     }
 }
 
+// Large shapes overflow Γ and the powers of the literal formulas although the
+// densities are ordinary numbers; those values come from logarithms.
+TEST(Density, LargeShapesGiveFiniteDensities) {
+    struct Case { const char* what; Params in; double x, ref, rel = 1e-9; };
+    const Case cases[] = {
+        // scipy.stats pdf; log_gamma is good to about 2e-10 relative, but at ν = 1e6
+        // its values near 6e6 carry a rounding of 9e-10 each into their difference.
+        {"gamma a 500 at its mean", {.dtype = kGamma, .scale = 1, .shape_a = 500}, 500, 0.017838267869512373},
+        {"gamma a 500 far below", {.dtype = kGamma, .scale = 1, .shape_a = 500}, 100, 1.524450330806074e-177},
+        {"gamma a 5000 scale 2", {.dtype = kGamma, .scale = 2, .shape_a = 5000}, 9800, 0.001044692331621849},
+        {"beta 2000, 3000", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2000, .shape_b = 3000}, 0.4, 57.57931925653615},
+        {"beta 2000, 3000 on [10, 20]", {.dtype = kBeta, .minimum = 10, .maximum = 20, .shape_a = 2000, .shape_b = 3000}, 14.1, 2.02701264731906},
+        {"t df 1000 at 0", {.dtype = kStudentT, .shape_a = 1000}, 0, 0.3988425573137069},
+        {"t df 1000 in the tail", {.dtype = kStudentT, .shape_a = 1000}, 2.5, 0.017640133095126017},
+        {"t df 1e6 at 0", {.dtype = kStudentT, .shape_a = 1e6}, 0, 0.39894218081932037, 4e-9},
+        {"t df 1e6 at 1.5", {.dtype = kStudentT, .shape_a = 1e6}, 1.5, 0.1295175815436526, 4e-9},
+        {"F 500, 800 at 1", {.dtype = kFisherF, .shape_a = 500, .shape_b = 800}, 1, 4.9462244912192155},
+        {"F 500, 800 at 1.2", {.dtype = kFisherF, .shape_a = 500, .shape_b = 800}, 1.2, 0.30928574084871285},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_NEAR(density(*s, c.x), c.ref, c.rel * c.ref) << c.what;
+    }
+}
+
+// Where the literal formula can be formed its value is kept to the last bit;
+// outside the support a large shape keeps the literal NaN; the exact rules at
+// 0 hold for large shapes too.
+TEST(Density, LogarithmsOnlyReplaceOverflowInsideTheSupport) {
+    const auto gamma = make_slot({.dtype = kGamma, .scale = 2, .shape_a = 3.5});
+    EXPECT_EQ(density(*gamma, 4.5),
+              std::pow(4.5 / 2, 2.5) * std::exp(-4.5 / 2) / 2 / std::exp(log_gamma(3.5)));
+    const auto beta = make_slot({.dtype = kBeta, .minimum = 1, .maximum = 4, .shape_a = 2.5, .shape_b = 1.5});
+    EXPECT_EQ(density(*beta, 2.2), std::pow(2.2 - 1, 1.5) * std::pow(4 - 2.2, 0.5) / beta_function(2.5, 1.5) /
+                                       std::pow(3.0, 3.0));
+    const auto t = make_slot({.dtype = kStudentT, .shape_a = 7});
+    EXPECT_EQ(density(*t, -1.3), std::exp(log_gamma(4.0)) / std::sqrt(kPi * 7) / std::exp(log_gamma(3.5)) /
+                                     std::pow(1 + (-1.3 * -1.3) / 7, 4.0));
+    const auto f = make_slot({.dtype = kFisherF, .shape_a = 5, .shape_b = 9});
+    EXPECT_EQ(density(*f, 0.8), std::exp(log_gamma(7.0)) * std::pow(5.0 / 9, 2.5) * std::pow(0.8, 1.5) /
+                                    std::exp(log_gamma(2.5)) / std::exp(log_gamma(4.5)) /
+                                    std::pow(1 + 0.8 * 5 / 9, 7.0));
+
+    struct Case { const char* what; Params in; double x, expected; };
+    const double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {"gamma a 500.5 below 0", {.dtype = kGamma, .scale = 1, .shape_a = 500.5}, -1, kNaN},
+        {"beta 2000.5, 3000 below its minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2000.5, .shape_b = 3000}, -0.1, kNaN},
+        {"F 500.5, 800 below 0", {.dtype = kFisherF, .shape_a = 500.5, .shape_b = 800}, -1, kNaN},
+        {"gamma a 500 at 0", {.dtype = kGamma, .scale = 1, .shape_a = 500}, 0, 0},
+        {"gamma a 0.5 at 0", {.dtype = kGamma, .scale = 1, .shape_a = 0.5}, 0, 0},
+        {"beta 2000, 3000 at its minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2000, .shape_b = 3000}, 0, 0},
+        {"beta 2000, 0.5 pole at its maximum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2000, .shape_b = 0.5}, 1, 1e9},
+        {"F 500, 800 at 0", {.dtype = kFisherF, .shape_a = 500, .shape_b = 800}, 0, 0},
+        {"F 1, 1000 pole at 0", {.dtype = kFisherF, .shape_a = 1, .shape_b = 1000}, 0, kInf},
+        {"t df 5 beyond the range of the power", {.dtype = kStudentT, .shape_a = 5}, 1e62, 0},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        const double got = density(*s, c.x);
+        if (std::isnan(c.expected)) EXPECT_TRUE(std::isnan(got)) << c.what << ": " << got;
+        else EXPECT_EQ(got, c.expected) << c.what;
+    }
+}
+
 TEST(DensityValid, IsZeroExactlyAtThePoles) {
     struct Case { const char* what; Params in; double x; int expected; };
     const Case cases[] = {

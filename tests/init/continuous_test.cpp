@@ -343,6 +343,43 @@ TEST(ContinuousStatistics, TruncatedSlotKeepsTheWorkingValuesOfTheWholeDistribut
     }
 }
 
+// A truncated Student t decides its variance and kurtosis flags from the
+// degrees of freedom, not from what the slot held before. A cut on one side
+// leaves the other tail as heavy as it was, so the flags are those of the
+// whole distribution.
+TEST(ContinuousStatistics, TruncatedStudentTFlagsDoNotDependOnTheSlotsEarlierUse) {
+    struct Prior { int dtype; void (*set)(DistSlot&); };
+    const Prior priors[] = {
+        {kNormal, [](DistSlot& s) { s.mean = 0; s.stdev = 1; }},  // leaves both flags set
+        {kCauchy, [](DistSlot& s) { s.mean = 0; s.scale = 1; }},  // leaves both flags clear
+    };
+    for (double a : {1.5, 3.0, 5.0}) {
+        for (bool two_sided : {false, true}) {
+            Flag var[2], krt[2];
+            for (int i = 0; i < 2; ++i) {
+                auto s = make_slot(priors[i].dtype);
+                priors[i].set(*s);
+                dinitialise(*s);
+                s->dtype = kStudentT;
+                s->shape_a = a;
+                s->t_min_flag = 1;
+                s->t_min = -10;
+                s->t_max_flag = two_sided ? 1 : 0;
+                s->t_max = 10;
+                dinitialise(*s);
+                var[i] = s->var_exists;
+                krt[i] = s->krt_exists;
+            }
+            EXPECT_EQ(var[0], var[1]) << a << (two_sided ? " two-sided" : " one-sided");
+            EXPECT_EQ(krt[0], krt[1]) << a << (two_sided ? " two-sided" : " one-sided");
+            if (!two_sided) {
+                EXPECT_EQ(var[0], a > 2 ? 1 : 0) << a;
+                EXPECT_EQ(krt[0], a > 4 ? 1 : 0) << a;
+            }
+        }
+    }
+}
+
 // The truncated Pareto takes its median from the closed form: a stale
 // `minimum` from an earlier use of the slot cannot leak into it.
 TEST(ContinuousStatistics, TruncatedParetoMedianIgnoresAStaleMinimum) {
