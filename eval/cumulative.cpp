@@ -14,24 +14,21 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// Most masses a discrete sum adds. Sums normally end long before (at x, at the
-// support's end, or once the tail can no longer change the sum); the limit only
-// stops parameters whose masses stay tiny and flat for ever, such as a
-// geometric p of 1e-300. The partial sum is then returned: a lower bound.
-constexpr long kMaxMassTerms = 1L << 22;
-
 // Sum of the masses at the whole numbers from `start` up to x, within the
-// slot's support, divided by t_factor once. Past the mode the masses fall;
-// once one of them no longer changes the sum, no later (smaller) one can, so
-// the sum stops there with the value the endless sum would reach.
+// slot's support, divided by t_factor once. It begins at the first mass that
+// has not underflowed to zero. Past the mode the masses fall; once one of them
+// no longer changes the sum, no later (smaller) one can, so the sum stops
+// there with the value the endless sum would reach. After kMaxMassTerms masses
+// (parameters whose masses stay tiny and flat, such as a geometric p of
+// 1e-300) the partial sum is returned: a lower bound.
 double mass_sum(const DistSlot& s, double start, double x) {
     const Support support = discrete_support(s);
-    const double first = support.first > start ? support.first : start;
     const double last = support.last < x ? support.last : x;
+    const double first = skip_zero_masses(s, support.first > start ? support.first : start, last);
     double sum = 0;
     double previous = 0;
-    long terms = 0;
-    for (double i = first; i <= last && terms < kMaxMassTerms; i = i + 1, ++terms) {
+    double terms = 0;
+    for (double i = first; i <= last && terms < kMaxMassTerms; i = i + 1, terms = terms + 1) {
         const double term = density(s, i);
         if (terms > 0 && term < previous && sum + term == sum) break;
         if (std::isnan(sum)) break;  // nothing later can change it

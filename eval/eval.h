@@ -19,6 +19,20 @@ struct Support {
 };
 Support discrete_support(const DistSlot& s);
 
+// Most masses any one sum, search or walk over whole numbers evaluates. Sums
+// skip the masses that underflow to zero and stop once further masses cannot
+// change them, so this is reached only by distributions whose mass spreads
+// over more than a million whole numbers (a Poisson mean beyond about 1e8);
+// it keeps every call bounded.
+constexpr double kMaxMassTerms = 1 << 20;
+
+// The first whole number from `first` (up to `last`) whose mass is not zero.
+// Below the peak of a unimodal mass the values that underflow to zero form one
+// run at the start, found by halving; adding them would change no sum. When
+// the mass at `first` is not zero, or no positive mass is found at the peak,
+// `first` itself.
+double skip_zero_masses(const DistSlot& s, double first, double last);
+
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
 

@@ -15,16 +15,31 @@ namespace kvz {
 // the logarithm follows the same switch so both paths agree on every x.
 constexpr double kLogFactorialSwitch = 32;
 
-// ln x!, matching factorial(): the logarithm of the running product up to the
-// switch (whole part of x), ln Γ(x + 1) above it.
-inline double log_factorial(double x) {
-    if (x > kLogFactorialSwitch) return log_gamma(x + 1);
-    return std::log(factorial(x));
+// A value both ways: as the literal formula gives it, and its logarithm.
+struct WithLog {
+    double value;
+    double log;
+};
+
+// factorial(x) and ln x! from one log_gamma: above the switch factorial() is
+// exp(log_gamma(x + 1)) itself; up to it the logarithm is that of the running
+// product (of the whole part of x), so both paths agree on every x.
+inline WithLog factorial_with_log(double x) {
+    if (x > kLogFactorialSwitch) {
+        const double l = log_gamma(x + 1);
+        return {std::exp(l), l};
+    }
+    const double f = factorial(x);
+    return {f, std::log(f)};
 }
 
-// ln of binomial_coefficient(n, k), the three factorials combined in the same order.
-inline double log_binomial_coefficient(double n, double k) {
-    return log_factorial(n) - log_factorial(n - k) - log_factorial(k);
+// binomial_coefficient(n, k), bit for bit, and its logarithm, the three
+// factorials combined in the same order, each factorial's log_gamma taken once.
+inline WithLog binomial_coefficient_with_log(double n, double k) {
+    const WithLog a = factorial_with_log(n);
+    const WithLog b = factorial_with_log(n - k);
+    const WithLog c = factorial_with_log(k);
+    return {a.value / b.value / c.value, a.log - b.log - c.log};
 }
 
 // ln of std::pow(base, exponent); a zero exponent gives 0 as pow gives 1, also

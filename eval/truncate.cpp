@@ -34,10 +34,6 @@ constexpr double kMomentTolerance = 1e-6;
 constexpr int kQuantileStrips = 100;
 constexpr double kStripProbability = 0.01;
 
-// A discrete moment sums at most this many whole numbers, so that a window
-// reaching out to a huge (or infinite) truncation point still ends.
-constexpr double kMaxMomentTerms = 1e7;
-
 // Moment kinds: the integrand g(m) at an abscissa m.
 enum MomentKind : int { kRaw = 1, kCentred = 2, kSecond = 3, kThird = 4, kFourth = 5 };
 
@@ -121,14 +117,17 @@ WholeRange whole_range(const DistSlot& s, double lo, double hi) {
 // Discrete moment: the integrand weighted by the mass at every whole number
 // of the window, with the mode search over the same masses.
 double sum_moment(DistSlot& s, int kind, double lo, double hi) {
+    // Masses that underflowed to zero below the peak add nothing and cannot
+    // be the mode: the sum starts after them. At most kMaxMassTerms values.
     const WholeRange r = whole_range(s, lo, hi);
+    const double first = skip_zero_masses(s, r.first, r.last);
     double sum = 0.0;
     double fmax = 0.0;
     double terms = 0.0;
-    for (double i = r.first; i <= r.last && terms < kMaxMomentTerms; i += 1.0, terms += 1.0) {
+    for (double i = first; i <= r.last && terms < kMaxMassTerms; i += 1.0, terms += 1.0) {
         const double p = density(s, i);
         sum = sum + moment_integrand(s, kind, i) * p;
-        if (i == r.first || p > fmax) {
+        if (i == first || p > fmax) {
             fmax = p;
             s.dmode = i;
         }

@@ -2,6 +2,7 @@
 // probability mass: the upper end of the unbounded types and the
 // hypergeometric mode.
 #include <cmath>
+#include <limits>
 
 #include "eval/eval.h"
 #include "init/routines.h"
@@ -13,25 +14,37 @@ void upper_bound_search(DistSlot& s, double start, bool admissible) {
     s.minimum = start;
     s.maximum = start;
     if (!admissible) return;
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    s.maximum = skip_zero_masses(s, start, kEndless);
     double sum = 0;
-    long steps = 0;
+    double steps = 0;
     do {
         sum = sum + density(s, s.maximum);
         s.maximum = s.maximum + 1;
-        ++steps;
-    } while (sum < kBoundSearchMass && steps < kMaxMassSteps);
+        steps = steps + 1;
+    } while (sum < kBoundSearchMass && steps < kMaxMassTerms);
 }
 
 void mode_search(DistSlot& s) {
     s.dmode = s.minimum;
     double best = density(s, s.minimum);
-    double k = std::trunc(s.minimum + 1);  // whole part, toward zero
-    for (long steps = 0; k <= s.maximum && steps < kMaxMassSteps; ++steps, k = k + 1) {
+    // Zero masses below the peak never beat `best`: the search starts at the
+    // first positive one, else right after `minimum` (its whole part).
+    const double first_mass = skip_zero_masses(s, s.minimum, s.maximum);
+    double k = first_mass > s.minimum ? first_mass : std::trunc(s.minimum + 1);
+    // The hypergeometric mass rises to its peak and falls after it (at most
+    // two values tie): once a mass is below the one before, no later value
+    // can beat `best`.
+    double previous = best;
+    for (double steps = 0; k <= s.maximum && steps < kMaxMassTerms; steps = steps + 1, k = k + 1) {
         const double d = density(s, k);
         if (d > best) {
             s.dmode = k;
             best = d;
+        } else if (d < previous) {
+            break;
         }
+        previous = d;
     }
 }
 
@@ -49,8 +62,12 @@ void degenerate_statistics(DistSlot& s) {
 }
 
 // --- 6 Poisson ---
+// Beyond 2^53 consecutive whole numbers are no longer distinct doubles: a
+// Poisson mean that large has no range of whole numbers to search.
+constexpr double kWholeNumberLimit = 9007199254740992.0;
+
 void poisson_working(DistSlot& s) {
-    upper_bound_search(s, 0, std::isfinite(s.mean) && s.mean >= 0);
+    upper_bound_search(s, 0, s.mean >= 0 && s.mean < kWholeNumberLimit);
 }
 void poisson_statistics(DistSlot& s) {
     s.dmean = s.mean;

@@ -25,15 +25,16 @@ constexpr double kHighQuantile = 0.995;
 
 // Upper-bound search of the unbounded discrete types: from `start`, add masses
 // until they reach kBoundSearchMass and leave `maximum` one above the last
-// value added. A slot whose parameters are outside the type's domain
-// (`admissible` false) keeps the range [start, start]; every search stops
-// after kMaxMassSteps values, leaving the range it reached.
+// value added (masses that underflowed to zero at the start are passed over at
+// once). A slot whose parameters are outside the type's domain (`admissible`
+// false) keeps the range [start, start]; every search stops after
+// kMaxMassTerms masses, leaving the range it reached.
 constexpr double kBoundSearchMass = 0.999999;
-constexpr long kMaxMassSteps = 2'000'000;
 void upper_bound_search(DistSlot& s, double start, bool admissible);
 
-// Mode of a mass over minimum..maximum (ties keep the lower value), looking
-// at no more than kMaxMassSteps values above `minimum`.
+// Mode of a unimodal mass over minimum..maximum (ties keep the lower value),
+// passing over the zero masses below the peak and stopping once the masses
+// fall; at most kMaxMassTerms masses.
 void mode_search(DistSlot& s);
 
 }  // namespace kvz

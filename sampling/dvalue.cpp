@@ -76,12 +76,16 @@ double sample_normal_based(DistSlot& s) {
 
 // Whole number below the table: walk down from its first entry, taking off
 // one mass at a time, until the cumulative probability below a value drops
-// under u.
+// under u. A zero mass ends the walk at the value above it: below the peak
+// no value further down has mass either (rounding in the running
+// probability can leave it just above a tiny u).
 double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
     double v = s.table_x[0];
     double c = s.table_p[0];
-    while (v > r.first) {
-        const double below = c - density(s, v);
+    for (double steps = 0; v > r.first && steps < kMaxMassTerms; steps = steps + 1) {
+        const double mass = density(s, v);
+        if (mass == 0 && v < s.table_x[0]) return v + 1.0;
+        const double below = c - mass;
         if (u > below) return v;
         c = below;
         v -= 1.0;
@@ -98,7 +102,7 @@ double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
     double v = s.table_x[last];
     double c = s.table_p[last];
     double previous = s.table_count > 1 ? c - s.table_p[last - 1] : 0.0;
-    while (v < r.last) {
+    for (double steps = 0; v < r.last && steps < kMaxMassTerms; steps = steps + 1) {
         v += 1.0;
         const double mass = density(s, v);
         if (mass < previous && c + mass == c) return v;

@@ -30,9 +30,12 @@ bool takes_truncation(const DistSlot& s) {
     return type_row(kInitialiseAlias(s.dtype)).moment != MomentRule::none;
 }
 
+// A truncated slot draws from a table of its class; a slot that was never
+// initialised has no class yet and keeps the method of its type.
 int choose_sample_type(const DistSlot& s) {
     if (truncated(s) && takes_truncation(s)) {
-        return s.dclass == 1 ? kSampleCdfTable : kSampleDiscreteTable;
+        if (s.dclass == 1) return kSampleCdfTable;
+        if (s.dclass == 2) return kSampleDiscreteTable;
     }
     return kSampleMethod(s.dtype);
 }
@@ -61,21 +64,31 @@ void fill_discrete(DistSlot& s, double first, int count, double start_sum) {
 // the range's start. Draws that fall outside it are served by walking the
 // masses beyond the table's ends (dvalue).
 void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
-    // Past the peak, once a mass no longer changes the total no later
-    // (smaller) one can: the total stops there, as the whole range would give
-    // it, so a range reaching far beyond the mass costs nothing extra.
+    // The sums start after the masses that underflowed to zero (they add
+    // nothing) and take at most kMaxMassTerms masses each. Past the peak, once
+    // a mass no longer changes the total no later (smaller) one can: the total
+    // stops there, as the whole range would give it, so a range reaching far
+    // beyond the mass costs nothing extra.
+    const double from = skip_zero_masses(s, r.first, r.last);
+    const double end = std::fmin(r.last, from + (kMaxMassTerms - 1));
     double total = 0.0;
     double previous = 0.0;
-    for (double v = r.first; v <= r.last; v += 1.0) {
+    for (double v = from; v <= end; v += 1.0) {
         const double mass = density(s, v);
-        if (v > r.first && mass < previous && total + mass == total) break;
+        if (v > from && mass < previous && total + mass == total) break;
         total += mass;
         previous = mass;
     }
-    double centre = r.first;
+    // The running sums of the last values before the median stay in a ring,
+    // so that the mass below a table starting kTableSize / 2 values under the
+    // median comes out of the same pass, summed in the same order.
+    constexpr int kRing = kTableSize / 2 + 2;
+    double ring[kRing];
+    double centre = from;
     double run = 0.0;
-    for (double v = r.first; v <= r.last; v += 1.0) {
+    for (double v = from; v <= end; v += 1.0) {
         run += density(s, v);
+        ring[static_cast<long long>(v - from) % kRing] = run;
         if (run >= total / 2) {
             centre = v;
             break;
@@ -85,7 +98,11 @@ void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
     if (start < r.first) start = r.first;
     if (start + (kTableSize - 1) > r.last) start = r.last - (kTableSize - 1);
     double below = 0.0;
-    for (double v = r.first; v < start; v += 1.0) below += density(s, v);
+    if (start - 1 >= from && centre - (start - 1) < kRing && start - 1 <= centre) {
+        below = ring[static_cast<long long>(start - 1 - from) % kRing];
+    } else {
+        for (double v = from; v < start; v += 1.0) below += density(s, v);
+    }
     fill_discrete(s, start, kTableSize, below);
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "init/init.h"
+#include "eval/eval.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
 #include "slot_maker.h"
@@ -182,7 +183,7 @@ TEST(DiscreteStatistics, UpperBoundSearchRefusesParametersOutsideTheDomain) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Refused { int dtype; double value; double start; };
     const Refused cases[] = {
-        {kPoisson, nan, 0},  {kPoisson, kInf, 0},      {kPoisson, -kInf, 0},
+        {kPoisson, nan, 0},  {kPoisson, kInf, 0},      {kPoisson, -kInf, 0}, {kPoisson, 1e300, 0},
         {kPoisson, -2, 0},   {kGeometric, 0, 0},
         {kGeometric, -0.5, 0}, {kGeometric, 1.5, 0},   {kGeometric, nan, 0},
         {kLogSeries, 0, 1},  {kLogSeries, 1, 1},       {kLogSeries, 1.5, 1},
@@ -216,7 +217,7 @@ TEST(DiscreteStatistics, UpperBoundSearchStopsAtTheStepLimit) {
     s->p = 1e-9;  // would need about 1.4e10 values to gather 0.999999
     dinitialise(*s);
     EXPECT_EQ(s->minimum, 0.0);
-    EXPECT_EQ(s->maximum, static_cast<double>(kMaxMassSteps));
+    EXPECT_EQ(s->maximum, kMaxMassTerms);
     EXPECT_TRUE(close(s->dmean, (1 - 1e-9) / 1e-9, 1e-12));
 }
 
