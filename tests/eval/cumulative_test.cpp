@@ -190,3 +190,38 @@ TEST(Cumulative, InverseGaussianWithALargeShapeRatioMatchesReference) {
 
 }  // namespace
 }  // namespace kvz
+
+namespace kvz {
+namespace {
+
+// Masses that underflowed to zero below the peak are passed over by halving:
+// the first one kept is positive and the one before it is zero.
+TEST(MassSums, SkipOnlyTheMassesThatUnderflowedToZero) {
+    struct Case { Params in; };
+    const Case cases[] = {
+        {{.dtype = kPoisson, .mean = 1e6}},
+        {{.dtype = kBinomial, .n = 2000000, .p = 0.5}},
+        {{.dtype = kHypergeometric, .pop = 2e6, .popsuc = 1e6, .sam = 1e6}},
+    };
+    for (const auto& c : cases) {
+        auto s = make_slot(c.in);
+        const double first = skip_zero_masses(*s, 0, 1e7);
+        EXPECT_GT(first, 0) << c.in.dtype;
+        EXPECT_GT(density(*s, first), 0.0) << c.in.dtype;
+        EXPECT_EQ(density(*s, first - 1), 0.0) << c.in.dtype;
+    }
+    auto small = make_slot({.dtype = kPoisson, .mean = 4});
+    EXPECT_EQ(skip_zero_masses(*small, 0, 1e7), 0.0);  // nothing to skip
+}
+
+// Distributions spread over millions of whole numbers still sum to the right
+// value (scipy.stats poisson.cdf / hypergeom.cdf).
+TEST(MassSums, WideDistributionsSumFromWhereTheirMassIs) {
+    auto poisson = make_slot({.dtype = kPoisson, .mean = 1e6});
+    EXPECT_NEAR(cumulative(*poisson, 1e6), 0.5002659614862837, 1e-9);
+    auto hyper = make_slot({.dtype = kHypergeometric, .pop = 2e9, .popsuc = 1e9, .sam = 1e9});
+    EXPECT_NEAR(cumulative(*hyper, 5e8), 0.5000179290324498, 1e-6);
+}
+
+}  // namespace
+}  // namespace kvz
