@@ -25,6 +25,9 @@ void upper_bound_search(DistSlot& s, double start, bool admissible) {
     } while (sum < kBoundSearchMass && steps < kMaxMassTerms);
 }
 
+// A mass below this share of the best one ends the mode search.
+constexpr double kModeSearchMargin = 0.999;
+
 void mode_search(DistSlot& s) {
     s.dmode = s.minimum;
     double best = density(s, s.minimum);
@@ -32,19 +35,18 @@ void mode_search(DistSlot& s) {
     // first positive one, else right after `minimum` (its whole part).
     const double first_mass = skip_zero_masses(s, s.minimum, s.maximum);
     double k = first_mass > s.minimum ? first_mass : std::trunc(s.minimum + 1);
-    // The hypergeometric mass rises to its peak and falls after it (at most
-    // two values tie): once a mass is below the one before, no later value
-    // can beat `best`.
-    double previous = best;
+    // The hypergeometric mass rises to its peak and falls after it. Near a
+    // wide peak the computed masses carry rounding noise of about 1e-6 of
+    // themselves, so the search goes on past the first fall and stops only
+    // once a mass is well below `best`: no later value can beat it then.
     for (double steps = 0; k <= s.maximum && steps < kMaxMassTerms; steps = steps + 1, k = k + 1) {
         const double d = density(s, k);
         if (d > best) {
             s.dmode = k;
             best = d;
-        } else if (d < previous) {
+        } else if (d < best * kModeSearchMargin) {
             break;
         }
-        previous = d;
     }
 }
 

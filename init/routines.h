@@ -34,7 +34,7 @@ void upper_bound_search(DistSlot& s, double start, bool admissible);
 
 // Mode of a unimodal mass over minimum..maximum (ties keep the lower value),
 // passing over the zero masses below the peak and stopping once the masses
-// fall; at most kMaxMassTerms masses.
+// have fallen well below the best; at most kMaxMassTerms masses.
 void mode_search(DistSlot& s);
 
 }  // namespace kvz
