@@ -16,7 +16,7 @@
 namespace bench {
 
 // One slot as a host describes it; fields left at zero are set as zero.
-struct SlotSpec {
+struct SlotSetup {
     int dtype = 0;
     double mean = 0, lmean = 0, mode = 0, median = 0, stdev = 0, lstdev = 0;
     double minimum = 0, maximum = 0, scale = 0, shape_a = 0, shape_b = 0, p = 0;
@@ -32,7 +32,7 @@ constexpr int kSlot = 0;
 
 // Stores the inputs of `s` into `slot` (type first, as the chi-square halving
 // of shape_a requires) without initialising it.
-inline void set_inputs(int slot, const SlotSpec& s) {
+inline void set_inputs(int slot, const SlotSetup& s) {
     set_pdf_dtype(slot, s.dtype);
     set_pdf_mean(slot, s.mean);
     set_pdf_lmean(slot, s.lmean);
@@ -54,12 +54,12 @@ inline void set_inputs(int slot, const SlotSpec& s) {
     set_pdf_t_max(slot, s.t_max_flag ? 1 : 0, s.t_max);
 }
 
-inline void initialise(int slot, const SlotSpec& s) {
+inline void initialise(int slot, const SlotSetup& s) {
     set_inputs(slot, s);
     dinitialise(slot);
 }
 
-inline void prepare(int slot, const SlotSpec& s) {
+inline void prepare(int slot, const SlotSetup& s) {
     initialise(slot, s);
     precalc(slot);
 }

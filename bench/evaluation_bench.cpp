@@ -72,8 +72,8 @@ void add_call(const std::string& section, const std::string& which, const std::s
 }
 
 // The library's three evaluations of one slot set-up.
-void add_kvz(const std::string& which, const SlotSpec& spec, const Points& x, bool with_g) {
-    const auto set_up = [spec] { initialise(kSlot, spec); };
+void add_kvz(const std::string& which, const SlotSetup& setup, const Points& x, bool with_g) {
+    const auto set_up = [setup] { initialise(kSlot, setup); };
     add_call("pdf", which, "kvz", x, set_up, [](double v) { return get_pdf_pdf(kSlot, v); });
     add_call("cdf", which, "kvz", x, set_up, [](double v) { return get_pdf_f(kSlot, v); });
     if (with_g) {
@@ -107,11 +107,11 @@ void add_boost_truncated(const std::string& which, const Dist& d, double lo, dou
 }
 
 template <class Dist>
-void add_case(const std::string& which, const SlotSpec& spec, const Dist& d, double lo, double hi,
+void add_case(const std::string& which, const SlotSetup& setup, const Dist& d, double lo, double hi,
               bool discrete = false) {
     const Points x = abscissae(lo, hi, discrete);
     // An untruncated discrete slot other than the discrete uniform has no inverse.
-    add_kvz(which, spec, x, !discrete);
+    add_kvz(which, setup, x, !discrete);
     add_boost(which, d, x, !discrete);
 }
 

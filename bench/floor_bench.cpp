@@ -36,9 +36,9 @@ void add_floor(const std::string& which, Call call) {
 
 // The cumulative table precalc builds for a slot.
 template <class Call>
-void add_table_floor(const std::string& which, const SlotSpec& spec, Call call) {
-    add(name("floor", which, "kvz"), 1, [spec, call](benchmark::State& state) {
-        prepare(kSlot, spec);
+void add_table_floor(const std::string& which, const SlotSetup& setup, Call call) {
+    add(name("floor", which, "kvz"), 1, [setup, call](benchmark::State& state) {
+        prepare(kSlot, setup);
         const kvz::DistSlot& s = *kvz::slot_at(kSlot);
         const std::vector<double> u = uniforms();
         int i = 0;
@@ -61,7 +61,7 @@ void register_floor() {
     add_floor("sqrt_log_sin", [](double u) {
         return std::sin(2.0 * kPi * u) * std::sqrt(-2.0 * std::log(u));
     });
-    const SlotSpec gamma{.dtype = 12, .scale = 2, .shape_a = 3};
+    const SlotSetup gamma{.dtype = 12, .scale = 2, .shape_a = 3};
     add_table_floor("table_locate_1001", gamma, [](const kvz::DistSlot& s, double u) {
         return kvz::table_locate(s.table_p, s.table_count, u);
     });

@@ -9,7 +9,7 @@ namespace {
 
 struct Case {
     const char* which;
-    SlotSpec spec;
+    SlotSetup setup;
 };
 
 // Untruncated slots of every initialised type.
@@ -92,16 +92,16 @@ const char* const kPrecalc[] = {
     "hypergeometric", "log_series",
 };
 
-void add_dinitialise(const std::string& which, const SlotSpec& spec) {
-    add(name("dinitialise", which, "kvz"), 1, [spec](benchmark::State& state) {
-        for (auto _ : state) initialise(kSlot, spec);  // the setters cost a few ns
+void add_dinitialise(const std::string& which, const SlotSetup& setup) {
+    add(name("dinitialise", which, "kvz"), 1, [setup](benchmark::State& state) {
+        for (auto _ : state) initialise(kSlot, setup);  // the setters cost a few ns
     });
 }
 
-void add_precalc(const std::string& which, const SlotSpec& spec) {
-    add(name("precalc", which, "kvz"), 1, [spec](benchmark::State& state) {
+void add_precalc(const std::string& which, const SlotSetup& setup) {
+    add(name("precalc", which, "kvz"), 1, [setup](benchmark::State& state) {
         set_rng_type(0, 1);
-        initialise(kSlot, spec);
+        initialise(kSlot, setup);
         for (auto _ : state) precalc(kSlot);
     });
 }
@@ -109,18 +109,18 @@ void add_precalc(const std::string& which, const SlotSpec& spec) {
 }  // namespace
 
 void register_initialisation() {
-    for (const auto& c : kUntruncated) add_dinitialise(c.which, c.spec);
+    for (const auto& c : kUntruncated) add_dinitialise(c.which, c.setup);
     for (const auto& c : kTruncated) {
-        add_dinitialise(std::string("truncated_") + c.which, c.spec);
+        add_dinitialise(std::string("truncated_") + c.which, c.setup);
     }
     for (const char* which : kPrecalc) {
         for (const auto& c : kUntruncated) {
-            if (std::string(c.which) == which) add_precalc(which, c.spec);
+            if (std::string(c.which) == which) add_precalc(which, c.setup);
         }
     }
     for (const auto& c : kTruncated) {
         if (std::string(c.which).rfind("exp_power", 0) == 0) continue;  // same table as the others
-        add_precalc(std::string("truncated_") + c.which, c.spec);
+        add_precalc(std::string("truncated_") + c.which, c.setup);
     }
 }
 

@@ -36,10 +36,10 @@ constexpr int kPop = 50, kPopSuc = 20, kSam = 10;
 // Truncated normal case: the standard normal cut to [-1, 2].
 constexpr double kCutLow = -1.0, kCutHigh = 2.0;
 
-void add_kvz(const std::string& which, const SlotSpec& spec) {
-    add(name("dvalue", which, "kvz"), 1, [spec](benchmark::State& state) {
+void add_kvz(const std::string& which, const SlotSetup& setup) {
+    add(name("dvalue", which, "kvz"), 1, [setup](benchmark::State& state) {
         set_rng_type(0, kSeed);
-        prepare(kSlot, spec);
+        prepare(kSlot, setup);
         for (auto _ : state) benchmark::DoNotOptimize(dvalue(kSlot));
     });
 }
@@ -194,25 +194,25 @@ void register_dvalue() {
 constexpr int kBatch = 1000;
 
 void register_batch() {
-    const std::pair<const char*, SlotSpec> cases[] = {
+    const std::pair<const char*, SlotSetup> cases[] = {
         {"exponential", {.dtype = 8, .mean = 2}},
         {"normal", {.dtype = 4, .mean = 0, .stdev = 1}},
         {"gamma", {.dtype = 12, .scale = 2, .shape_a = 3}},
         {"binomial_n1000", {.dtype = 9, .p = 0.3, .n = 1000}},
     };
-    for (const auto& [which, spec] : cases) {
-        add(name("batch", which, "kvz"), kBatch, [spec](benchmark::State& state) {
+    for (const auto& [which, setup] : cases) {
+        add(name("batch", which, "kvz"), kBatch, [setup](benchmark::State& state) {
             set_rng_type(0, kSeed);
-            prepare(kSlot, spec);
+            prepare(kSlot, setup);
             std::vector<double> out(kBatch);
             for (auto _ : state) {
                 dvalue_batch(kSlot, out.data(), kBatch);
                 benchmark::DoNotOptimize(out.data());
             }
         });
-        add(name("batch", which, "single_calls"), kBatch, [spec](benchmark::State& state) {
+        add(name("batch", which, "single_calls"), kBatch, [setup](benchmark::State& state) {
             set_rng_type(0, kSeed);
-            prepare(kSlot, spec);
+            prepare(kSlot, setup);
             std::vector<double> out(kBatch);
             for (auto _ : state) {
                 for (int i = 0; i < kBatch; ++i) out[i] = dvalue(kSlot);
