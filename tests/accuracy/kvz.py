@@ -1,60 +1,22 @@
-"""The library through ctypes, for the accuracy suite.
+"""The library's raw exports, for the accuracy suite.
 
-KVZ_COMP_LIBRARY names the shared library (CTest passes the built target);
-without it the release build in the source tree is tried.
+The library is loaded, with every export's C signature, by the Python
+binding's loader (python/kvz_comp): KVZ_COMP_LIBRARY names the shared library
+(CTest passes the built target); without it the build tree is tried. The suite
+calls the exports directly, without the binding's checks, since it measures
+what the library itself answers.
 """
 import ctypes
 import os
+import sys
 
 import numpy as np
 
-_HERE = os.path.dirname(os.path.abspath(__file__))
-_DEFAULT = os.path.join(_HERE, "..", "..", "build", "release", "libkvz_comp.so")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
+from kvz_comp._library import library  # noqa: E402
 
-_lib = ctypes.CDLL(os.environ.get("KVZ_COMP_LIBRARY") or _DEFAULT)
-
-_I, _D, _P = ctypes.c_int, ctypes.c_double, ctypes.POINTER(ctypes.c_double)
-_SIGNATURES = {
-    "set_pdf_dtype": ([_I, _I], None),
-    "set_pdf_n": ([_I, _I], None),
-    "set_pdf_pop": ([_I, _I], None),
-    "set_pdf_popsuc": ([_I, _I], None),
-    "set_pdf_sam": ([_I, _I], None),
-    "set_pdf_t_min": ([_I, _I, _D], None),
-    "set_pdf_t_max": ([_I, _I, _D], None),
-    "dinitialise": ([_I], None),
-    "precalc": ([_I], None),
-    "dvalue": ([_I], _D),
-    "get_pdf_pdf": ([_I, _D], _D),
-    "get_pdf_pdf_valid": ([_I, _D], _I),
-    "get_pdf_f": ([_I, _D], _D),
-    "get_pdf_g": ([_I, _D], _D),
-    "betai": ([_D, _D, _D], _D),
-    "set_rng_type": ([_I, _I], None),
-    "rng": ([], _D),
-    "dvalue_batch": ([_I, _P, _I], None),
-    "get_pdf_pdf_batch": ([_I, _P, _P, _I], None),
-    "get_pdf_f_batch": ([_I, _P, _P, _I], None),
-    "get_pdf_g_batch": ([_I, _P, _P, _I], None),
-}
-for _field in ("mean", "lmean", "mode", "median", "stdev", "lstdev", "minimum", "maximum",
-               "scale", "shape_a", "shape_b", "p"):
-    _SIGNATURES["set_pdf_" + _field] = ([_I, _D], None)
-for _stat in ("mean", "mode", "median", "variance", "stdev", "skewness", "kurtosis",
-              "minimum", "maximum", "p_min", "p_max"):
-    _SIGNATURES["get_pdf_" + _stat] = ([_I], _D)
-for _flag in ("dclass", "min_exists", "max_exists", "avg_exists", "var_exists", "mod_exists",
-              "med_exists", "skw_exists", "krt_exists"):
-    _SIGNATURES["get_pdf_" + _flag] = ([_I], _I)
-_SIGNATURES["get_pmin_extend"] = ([_I], _I)
-_SIGNATURES["get_pmax_extend"] = ([_I], _I)
-
-for _name, (_args, _res) in _SIGNATURES.items():
-    _fn = getattr(_lib, _name)
-    _fn.argtypes = _args
-    _fn.restype = _res
-
-lib = _lib
+lib = library()
+_P = ctypes.POINTER(ctypes.c_double)
 
 # Inputs that the setters take as integers.
 INT_FIELDS = {"n", "pop", "popsuc", "sam"}
