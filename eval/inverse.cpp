@@ -136,7 +136,10 @@ double inverse_bisection(const DistSlot& s, double p) {
         x = midpoint(lo, hi);
         const double f = cumulative(s, x);
         // F has stopped changing between two midpoints, or has no value here.
-        if (step > 0 && f == previous) return x;
+        // A repeat at or below 0 or at or above 1 lies outside a truncated
+        // distribution's range (F is flat there where the masses have
+        // underflowed), so the search goes on towards p instead.
+        if (step > 0 && f == previous && f > 0 && f < 1) return x;
         if (std::isnan(f)) return x;
         if (std::fabs(f - p) <= kBisectionTolerance) return x;
         if (f <= p)

@@ -143,6 +143,30 @@ TEST(Inverse, TruncatedDiscreteSlotEndsOnAStepOfItsCumulative) {
     EXPECT_LT(cumulative(*s, x - 1), 0.5);
 }
 
+// Below the cut the truncated cumulative is flat at or below 0: a repeat there
+// is no answer, the search goes on into the truncated range. Poisson mean 4
+// cut to [2, 9] at p = 0.1 (two midpoints in [1, 2) both give 0), and Poisson
+// mean 1e6 cut to [999000, 1001000] (midpoints far below, where the masses have
+// underflowed, repeat the same negative value).
+TEST(Inverse, TruncatedDiscreteQuantileStaysInsideTheCut) {
+    struct Case { double mean, t_min, t_max, p; };
+    const Case cases[] = {{4, 2, 9, 0.1}, {4, 2, 9, 0.9}, {1e6, 999000, 1001000, 0.3}};
+    for (const auto& c : cases) {
+        auto s = make_slot({.dtype = kPoisson, .mean = c.mean});
+        s->minimum = 0;
+        s->maximum = c.mean + 100 * std::sqrt(c.mean);
+        s->t_min_flag = s->t_max_flag = 1;
+        s->t_min = c.t_min;
+        s->t_max = c.t_max;
+        s->t_pbelow = cumulative(*s, c.t_min - 1);
+        s->t_factor = 1 / (cumulative(*s, c.t_max) - s->t_pbelow);
+        const double x = inverse(*s, c.p);
+        EXPECT_GE(x, c.t_min - 1) << c.mean << " " << c.p;
+        EXPECT_LE(x, c.t_max) << c.mean << " " << c.p;
+        EXPECT_GT(cumulative(*s, x), 0.0) << c.mean << " " << c.p;
+    }
+}
+
 TEST(InverseBisection, UnsafeSlotsEndPromptlyWithAFiniteAnswer) {
     struct Case { const char* what; Params in; double p; };
     const Case cases[] = {
