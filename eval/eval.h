@@ -28,9 +28,9 @@ constexpr double kMaxMassTerms = 1 << 20;
 
 // The first whole number from `first` (up to `last`) whose mass is not zero.
 // Below the peak of a unimodal mass the values that underflow to zero form one
-// run at the start, found by halving; adding them would change no sum. When
-// the mass at `first` is not zero, or no positive mass is found at the peak,
-// `first` itself.
+// run at the start, found by halving; adding them would change no sum. Past
+// `last` when the stretch holds only such values; `first` itself when its mass
+// is not zero or no positive mass is found at the peak.
 double skip_zero_masses(const DistSlot& s, double first, double last);
 
 // Cumulative probability at x, put through the truncation transform.

@@ -32,8 +32,13 @@ double mass_peak(const DistSlot& s) {
 double skip_zero_masses(const DistSlot& s, double first, double last) {
     if (!(density(s, first) == 0)) return first;
     double hi = mass_peak(s);
-    if (hi > last) hi = last;
-    if (!(hi > first) || !(density(s, hi) > 0)) return first;
+    if (!(hi > first)) return first;
+    if (hi > last) {
+        // The whole stretch lies below the peak: zero at its end, zero throughout.
+        if (density(s, last) == 0) return std::floor(last) + 1;
+        hi = last;
+    }
+    if (!(density(s, hi) > 0)) return first;
     // density(lo) is zero and density(hi) positive throughout.
     double lo = first;
     while (hi - lo > 1) {
