@@ -31,6 +31,9 @@ double mass_sum(const DistSlot& s, double start, double x) {
     for (double i = first; i <= last && terms < kMaxMassTerms; i = i + 1, terms = terms + 1) {
         const double term = density(s, i);
         if (terms > 0 && term < previous && sum + term == sum) break;
+        // Two zero masses in a row after the skipped ones: the masses are
+        // falling (or all zero, as with a geometric p of 0) and none follows.
+        if (terms > 0 && term == 0 && previous == 0) break;
         if (std::isnan(sum)) break;  // nothing later can change it
         sum = sum + term;
         previous = term;

@@ -26,16 +26,14 @@ bool truncated(const DistSlot& s) { return s.t_min_flag != 0 || s.t_max_flag != 
 
 // Types without a truncation step (the degenerate type, and the codes that
 // dinitialise does not initialise) ignore the truncation flags here too.
-bool takes_truncation(const DistSlot& s) {
-    return type_row(kInitialiseAlias(s.dtype)).moment != MomentRule::none;
-}
-
-// A truncated slot draws from a table of its class; a slot that was never
-// initialised has no class yet and keeps the method of its type.
+// A truncated slot draws from a table of its type's class. The class is the
+// catalogue's for the type the slot holds now: it equals `dclass` after
+// dinitialise, and a slot whose type changed without a new dinitialise (or
+// that never had one) does not get a cumulative table summed from masses.
 int choose_sample_type(const DistSlot& s) {
-    if (truncated(s) && takes_truncation(s)) {
-        if (s.dclass == 1) return kSampleCdfTable;
-        if (s.dclass == 2) return kSampleDiscreteTable;
+    const TypeRow row = type_row(kInitialiseAlias(s.dtype));
+    if (truncated(s) && row.moment != MomentRule::none) {
+        return row.dclass == 1 ? kSampleCdfTable : kSampleDiscreteTable;
     }
     return kSampleMethod(s.dtype);
 }

@@ -162,6 +162,18 @@ TEST(Precalc, WideDiscreteRangeFarBeyondTheMassCostsNothingExtra) {
     EXPECT_EQ(far->table_p[far->table_count - 1], near->table_p[near->table_count - 1]);
 }
 
+// A truncated slot whose type changed after dinitialise (a host fault) gets
+// the table of its current type's class, not a cumulative table summed from
+// masses at every extension step.
+TEST(Precalc, TruncatedSlotTakesTheClassOfTheTypeItHoldsNow) {
+    auto s = initialised({kNormal, {{&DistSlot::mean, 10}, {&DistSlot::stdev, 2}}, 0, false, 0, true, 0});
+    EXPECT_EQ(s->dclass, 1);
+    s->dtype = kGeometric;  // p left at 0, no new dinitialise
+    precalc(*s);
+    EXPECT_EQ(s->sample_type, kSampleDiscreteTable);
+    EXPECT_EQ(dvalue(*s), 0.0);  // an empty range draws 0
+}
+
 TEST(TableExtension, UpperEndGrowsByTenPercentFromTheMean) {
     auto s = prepared(kGammaSetup);
     const double top = s->maximum;
