@@ -88,17 +88,51 @@ double gamma_density(const DistSlot& s, double x) {
     return std::exp(log_power(x / s.scale, a - 1) - x / s.scale - std::log(s.scale) - log_gamma(a));
 }
 
+// 2^(a/2 + 1) and Γ(a/2 + 1) overflow above a ≈ 341, and a tiny scale can
+// still leave a density to represent.
 double exp_power_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
-    return std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2) / s.scale /
-           std::pow(2.0, a / 2 + 1) / std::exp(log_gamma(a / 2 + 1));
+    const double kernel = std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2);
+    const double two = std::pow(2.0, a / 2 + 1);
+    const double gamma = std::exp(log_gamma(a / 2 + 1));
+    const double v = kernel / s.scale / two / gamma;
+    if (direct_mass_usable(v, {kernel, two, gamma})) return v;
+    return std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2 - std::log(s.scale) -
+                    log_power(2.0, a / 2 + 1) - log_gamma(a / 2 + 1));
 }
 
+// (x − minimum)^(a − 1) and scale^a overflow together for large shapes.
 double weibull_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
     if (x == s.minimum) return 0;
-    return std::exp(-std::pow((x - s.minimum) / s.scale, a)) * std::pow(x - s.minimum, a - 1) /
-           std::pow(s.scale, a) * a;
+    const double decay = std::exp(-std::pow((x - s.minimum) / s.scale, a));
+    const double power = std::pow(x - s.minimum, a - 1);
+    const double scale = std::pow(s.scale, a);
+    const double v = decay * power / scale * a;
+    if (x < s.minimum || direct_mass_usable(v, {decay, power, scale})) return v;
+    return std::exp(-std::pow((x - s.minimum) / s.scale, a) + log_power(x - s.minimum, a - 1) -
+                    log_power(s.scale, a) + std::log(a));
+}
+
+// mode^a and x^(a + 1) overflow together for large shapes.
+double pareto_density(const DistSlot& s, double x) {
+    const double a = s.shape_a;
+    const double bound = std::pow(s.mode, a);
+    const double power = std::pow(x, a + 1);
+    const double v = bound * a / power;
+    if (x < s.mode || direct_mass_usable(v, {bound, power})) return v;
+    return std::exp(log_power(s.mode, a) + std::log(a) - log_power(x, a + 1));
+}
+
+// (x − minimum)^(a − 1) and range^a overflow together for large shapes.
+double power_function_density(const DistSlot& s, double x) {
+    const double a = s.shape_a;
+    const double power = std::pow(x - s.minimum, a - 1);
+    const double width = std::pow(s.range, a);
+    const double v = power * a / width;
+    const bool inside = x >= s.minimum && x <= s.maximum;
+    if (!inside || direct_mass_usable(v, {power, width})) return v;
+    return std::exp(log_power(x - s.minimum, a - 1) + std::log(a) - log_power(s.range, a));
 }
 
 double logistic_density(const DistSlot& s, double x) {
@@ -177,7 +211,7 @@ double density_formula(const DistSlot& s, int base, double x) {
         case kBinomial:
             return binomial_mass(s.n, s.p, x);
         case kPareto:
-            return std::pow(s.mode, s.shape_a) * s.shape_a / std::pow(x, s.shape_a + 1);
+            return pareto_density(s, x);
         case kBeta:
             return beta_density(s, x);
         case kGamma:
@@ -205,7 +239,7 @@ double density_formula(const DistSlot& s, int base, double x) {
         case kLognormal:
             return lognormal_density(s, x);
         case kPowerFunction:
-            return std::pow(x - s.minimum, s.shape_a - 1) * s.shape_a / std::pow(s.range, s.shape_a);
+            return power_function_density(s, x);
         case kRayleigh:
             if (x == 0) return 0;
             return x * std::exp(-((x / s.scale) * (x / s.scale)) / 2) / (s.scale * s.scale);

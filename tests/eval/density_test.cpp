@@ -162,6 +162,11 @@ TEST(Density, LargeShapesGiveFiniteDensities) {
         {"t df 1e6 at 1.5", {.dtype = kStudentT, .shape_a = 1e6}, 1.5, 0.1295175815436526, 4e-9},
         {"F 500, 800 at 1", {.dtype = kFisherF, .shape_a = 500, .shape_b = 800}, 1, 4.9462244912192155},
         {"F 500, 800 at 1.2", {.dtype = kFisherF, .shape_a = 500, .shape_b = 800}, 1.2, 0.30928574084871285},
+        {"Pareto a 500 from 5", {.dtype = kPareto, .mode = 5, .shape_a = 500}, 5.02, 13.533492378139906},
+        {"Weibull a 400 from 1", {.dtype = kWeibull, .minimum = 1, .scale = 2.5, .shape_a = 400}, 3.5, 58.86071058743079},
+        {"power function a 400 on [1, 3]", {.dtype = kPowerFunction, .minimum = 1, .maximum = 3, .shape_a = 400}, 2.9, 2.586714549793209e-07},
+        // scipy.stats.gennorm with beta 2 / a and scale s 2^(a/2), through logpdf
+        {"exponential power a 360 scale 1e-300", {.dtype = kExpPower, .mean = 0, .scale = 1e-300, .shape_a = 360}, 1e-300, 9.850360366863204e-85},
     };
     for (const auto& c : cases) {
         const auto s = make_slot(c.in);
