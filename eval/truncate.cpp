@@ -114,24 +114,33 @@ WholeRange whole_range(const DistSlot& s, double lo, double hi) {
     return r;
 }
 
-// Discrete moment: the integrand weighted by the mass at every whole number
-// of the window, with the mode search over the same masses.
-double sum_moment(DistSlot& s, int kind, double lo, double hi) {
+// Discrete moments: the integrand weighted by the mass at every whole number
+// of the window, with the mode search over the same masses. Several kinds are
+// summed in one pass over the masses; each kind's sum takes the same terms in
+// the same order as it would alone.
+constexpr int kMaxKindsPerPass = 3;
+
+void sum_moments(DistSlot& s, const int* kinds, double* sums, int count, double lo, double hi) {
     // Masses that underflowed to zero below the peak add nothing and cannot
-    // be the mode: the sum starts after them. At most kMaxMassTerms values.
+    // be the mode: the sums start after them. At most kMaxMassTerms values.
     const WholeRange r = whole_range(s, lo, hi);
     const double first = skip_zero_masses(s, r.first, r.last);
-    double sum = 0.0;
+    for (int k = 0; k < count; ++k) sums[k] = 0.0;
     double fmax = 0.0;
     double terms = 0.0;
     for (double i = first; i <= r.last && terms < kMaxMassTerms; i += 1.0, terms += 1.0) {
         const double p = density(s, i);
-        sum = sum + moment_integrand(s, kind, i) * p;
+        for (int k = 0; k < count; ++k) sums[k] = sums[k] + moment_integrand(s, kinds[k], i) * p;
         if (i == first || p > fmax) {
             fmax = p;
             s.dmode = i;
         }
     }
+}
+
+double sum_moment(DistSlot& s, int kind, double lo, double hi) {
+    double sum;
+    sum_moments(s, &kind, &sum, 1, lo, hi);
     return sum;
 }
 
@@ -244,17 +253,30 @@ void truncated_statistics(DistSlot& s, double lo, double hi) {
     double v = 0.0, m3 = 0.0, m4 = 0.0;
     if (s.avg_exists) {
         s.dmean = moment(kRaw);
-        if (s.var_exists) {
-            v = moment(kSecond);
-            have_v = true;
-        }
-        if (s.skw_exists) {
-            m3 = moment(kThird);
-            have_m3 = true;
-        }
-        if (s.krt_exists) {
-            m4 = moment(kFourth);
-            have_m4 = true;
+        have_v = s.var_exists != 0;
+        have_m3 = s.skw_exists != 0;
+        have_m4 = s.krt_exists != 0;
+        if (!by_quantiles && s.dclass != 1) {
+            // The central moments of a discrete slot share one pass over its masses.
+            int kinds[kMaxKindsPerPass];
+            double* targets[kMaxKindsPerPass];
+            int count = 0;
+            auto ask = [&](bool wanted, int kind, double* target) {
+                if (!wanted) return;
+                kinds[count] = kind;
+                targets[count] = target;
+                ++count;
+            };
+            ask(have_v, kSecond, &v);
+            ask(have_m3, kThird, &m3);
+            ask(have_m4, kFourth, &m4);
+            double sums[kMaxKindsPerPass];
+            sum_moments(s, kinds, sums, count, lo, hi);
+            for (int k = 0; k < count; ++k) *targets[k] = sums[k];
+        } else {
+            if (have_v) v = moment(kSecond);
+            if (have_m3) m3 = moment(kThird);
+            if (have_m4) m4 = moment(kFourth);
         }
     }
     if (s.med_exists) s.dmedian = inverse(s, kMedianProbability);

@@ -216,6 +216,17 @@ TEST_F(Truncation, PoissonCutBelowKeepsTheMassOfTheCutPoint) {
     EXPECT_EQ(s.dmedian, kSentinel);
 }
 
+// The central moments of a discrete slot are summed in one pass over its
+// masses; each is the same to the last bit as its own density_moment call.
+TEST_F(Truncation, DiscreteCentralMomentsInOnePassEqualTheirOwnSums) {
+    DistSlot& s = initialise({.dtype = kBinomial, .n = 40, .p = 0.3, .lower = 1, .t_min = 5, .upper = 1, .t_max = 20});
+    const double variance = s.dvariance, skewness = s.dskewness, kurtosis = s.dkurtosis;
+    const double v = density_moment(s, 3, 5, 20);
+    EXPECT_EQ(variance, v);
+    EXPECT_EQ(skewness, density_moment(s, 4, 5, 20) / std::sqrt(v * v * v));
+    EXPECT_EQ(kurtosis, density_moment(s, 5, 5, 20) / v / v);
+}
+
 TEST_F(Truncation, MomentFlagsFollowTheBoundsOfTheTruncatedRange) {
     // Pareto a = 0.8 cut above: bounded on both sides, every moment exists.
     const DistSlot& above = initialise({.dtype = kPareto, .mode = 1, .shape_a = 0.8, .upper = 1, .t_max = 10});
