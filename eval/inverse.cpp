@@ -20,6 +20,10 @@ constexpr double kBracketGrowth = 1.2;
 // Growing by 1.2 carries the smallest positive spread past the largest double
 // in under 8000 steps; a bracket still short of p then is used as it stands.
 constexpr int kMaxBracketSteps = 8000;
+// A cumulative distribution that has not moved towards p over this many
+// widening steps (the bracket grown 1.2^64 ≈ 1e5-fold) is not going to reach
+// it: a density that is negative or zero out there. The bracket stops there.
+constexpr int kMaxStalledSteps = 64;
 // Halving the widest double bracket down to two neighbouring doubles takes
 // under 2100 steps, after which the midpoint repeats and the loop ends anyway.
 constexpr int kMaxBisectionSteps = 2200;
@@ -99,7 +103,17 @@ double usable_end(double end, double centre) {
 double lower_bracket(const DistSlot& s, double p) {
     if (s.min_exists) return (s.t_min_flag && s.t_min < s.minimum) ? s.t_min : s.minimum;
     double lo = s.mean - std::fabs(s.stdev);
-    for (int step = 0; step < kMaxBracketSteps && cumulative(s, lo) > p; ++step) {
+    double best = cumulative(s, lo);
+    int stalled = 0;
+    for (int step = 0; step < kMaxBracketSteps; ++step) {
+        const double f = step == 0 ? best : cumulative(s, lo);
+        if (!(f > p)) break;
+        if (f < best) {
+            best = f;
+            stalled = 0;
+        } else if (step > 0 && ++stalled >= kMaxStalledSteps) {
+            break;
+        }
         const double wider = s.mean - (s.mean - lo) * kBracketGrowth;
         if (wider == lo) break;  // a zero spread or an end at infinity cannot widen
         lo = wider;
@@ -111,7 +125,17 @@ double lower_bracket(const DistSlot& s, double p) {
 double upper_bracket(const DistSlot& s, double p) {
     if (s.max_exists) return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
     double hi = s.mean + std::fabs(s.stdev);
-    for (int step = 0; step < kMaxBracketSteps && cumulative(s, hi) < p; ++step) {
+    double best = cumulative(s, hi);
+    int stalled = 0;
+    for (int step = 0; step < kMaxBracketSteps; ++step) {
+        const double f = step == 0 ? best : cumulative(s, hi);
+        if (!(f < p)) break;
+        if (f > best) {
+            best = f;
+            stalled = 0;
+        } else if (step > 0 && ++stalled >= kMaxStalledSteps) {
+            break;
+        }
         const double wider = s.mean + (hi - s.mean) * kBracketGrowth;
         if (wider == hi) break;
         hi = wider;
