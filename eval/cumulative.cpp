@@ -25,6 +25,7 @@ double mass_sum(const DistSlot& s, double start, double x) {
     const Support support = discrete_support(s);
     const double last = support.last < x ? support.last : x;
     const double first = skip_zero_masses(s, support.first > start ? support.first : start, last);
+    const bool zero_ends = zero_mass_ends_tail(s);
     double sum = 0;
     double previous = 0;
     double terms = 0;
@@ -33,7 +34,7 @@ double mass_sum(const DistSlot& s, double start, double x) {
         if (terms > 0 && term < previous && sum + term == sum) break;
         // Two zero masses in a row after the skipped ones: the masses are
         // falling (or all zero, as with a geometric p of 0) and none follows.
-        if (terms > 0 && term == 0 && previous == 0) break;
+        if (zero_ends && terms > 0 && term == 0 && previous == 0) break;
         if (std::isnan(sum)) break;  // nothing later can change it
         sum = sum + term;
         previous = term;

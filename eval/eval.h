@@ -33,6 +33,12 @@ constexpr double kMaxMassTerms = 1 << 20;
 // is not zero or no positive mass is found at the peak.
 double skip_zero_masses(const DistSlot& s, double first, double last);
 
+// Whether a zero mass after the peak means that every later mass is zero too:
+// true for the discrete types whose masses are formed directly, false for the
+// normal approximations, whose masses (differences of rounded normal
+// probabilities) can be zero between positive ones.
+bool zero_mass_ends_tail(const DistSlot& s);
+
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
 

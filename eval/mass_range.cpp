@@ -29,6 +29,10 @@ double mass_peak(const DistSlot& s) {
 
 }  // namespace
 
+bool zero_mass_ends_tail(const DistSlot& s) {
+    return s.dtype != kNormalBinomial && s.dtype != kNormalPoisson;
+}
+
 double skip_zero_masses(const DistSlot& s, double first, double last) {
     if (!(density(s, first) == 0)) return first;
     double hi = mass_peak(s);

@@ -122,14 +122,20 @@ constexpr int kMaxKindsPerPass = 3;
 
 void sum_moments(DistSlot& s, const int* kinds, double* sums, int count, double lo, double hi) {
     // Masses that underflowed to zero below the peak add nothing and cannot
-    // be the mode: the sums start after them. At most kMaxMassTerms values.
+    // be the mode: the sums start after them, and end at two zero masses in a
+    // row above it where no later mass can be positive. At most kMaxMassTerms
+    // values.
     const WholeRange r = whole_range(s, lo, hi);
     const double first = skip_zero_masses(s, r.first, r.last);
+    const bool zero_ends = zero_mass_ends_tail(s);
     for (int k = 0; k < count; ++k) sums[k] = 0.0;
     double fmax = 0.0;
     double terms = 0.0;
+    double previous = -1.0;
     for (double i = first; i <= r.last && terms < kMaxMassTerms; i += 1.0, terms += 1.0) {
         const double p = density(s, i);
+        if (zero_ends && fmax > 0 && p == 0 && previous == 0) break;
+        previous = p;
         for (int k = 0; k < count; ++k) sums[k] = sums[k] + moment_integrand(s, kinds[k], i) * p;
         if (i == first || p > fmax) {
             fmax = p;

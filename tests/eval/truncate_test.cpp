@@ -216,6 +216,19 @@ TEST_F(Truncation, PoissonCutBelowKeepsTheMassOfTheCutPoint) {
     EXPECT_EQ(s.dmedian, kSentinel);
 }
 
+// The normal approximation to the binomial has zero masses (equal rounded
+// normal probabilities) far below its peak and between tiny positive ones far
+// above it: its moment sums run through them over the whole window.
+TEST_F(Truncation, NormalApproximationMomentsSumThroughItsZeroMasses) {
+    const DistSlot& s = initialise({.dtype = 30, .n = 1000, .p = 0.5, .lower = 1, .t_min = 0, .upper = 1, .t_max = 1000});
+    EXPECT_NEAR(s.dmean, 500.0, 1e-6);
+    EXPECT_NEAR(s.dvariance, 250.0 + 1.0 / 12, 1e-3);  // the normal's 250, plus the unit steps'
+    // Bit for bit the sum over every whole number of the window.
+    double variance = 0.0;
+    for (double i = 0; i <= 1000; i += 1) variance = variance + (i - s.dmean) * (i - s.dmean) * density(s, i);
+    EXPECT_EQ(s.dvariance, variance);
+}
+
 // The central moments of a discrete slot are summed in one pass over its
 // masses; each is the same to the last bit as its own density_moment call.
 TEST_F(Truncation, DiscreteCentralMomentsInOnePassEqualTheirOwnSums) {
