@@ -21,9 +21,9 @@ constexpr double kBracketGrowth = 1.2;
 // in under 8000 steps; a bracket still short of p then is used as it stands.
 constexpr int kMaxBracketSteps = 8000;
 // A cumulative distribution that has not moved towards p over this many
-// widening steps (the bracket grown 1.2^64 ≈ 1e5-fold) is not going to reach
+// widening steps (the bracket grown 1.2^16 ≈ 18-fold) is not going to reach
 // it: a density that is negative or zero out there. The bracket stops there.
-constexpr int kMaxStalledSteps = 64;
+constexpr int kMaxStalledSteps = 16;
 // Halving the widest double bracket down to two neighbouring doubles takes
 // under 2100 steps, after which the midpoint repeats and the loop ends anyway.
 constexpr int kMaxBisectionSteps = 2200;
