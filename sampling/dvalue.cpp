@@ -86,7 +86,7 @@ double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
         const double mass = density(s, v);
         if (mass == 0 && v < s.table_x[0]) return v + 1.0;
         const double below = c - mass;
-        if (u > below) return v;
+        if (u > below || std::isnan(below)) return v;  // a sum that is no number ends the walk
         c = below;
         v -= 1.0;
     }
@@ -107,7 +107,7 @@ double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
         const double mass = density(s, v);
         if (mass < previous && c + mass == c) return v;
         c += mass;
-        if (u <= c) return v;
+        if (u <= c || std::isnan(c)) return v;  // a sum that is no number ends the walk
         previous = mass;
     }
     return v;

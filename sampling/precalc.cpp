@@ -76,15 +76,18 @@ void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
         if (v > from && mass < previous && total + mass == total) break;
         total += mass;
         previous = mass;
+        if (std::isnan(total)) break;  // no later mass can change it
     }
     // The running sums of the last values before the median stay in a ring,
     // so that the mass below a table starting kTableSize / 2 values under the
     // median comes out of the same pass, summed in the same order.
     constexpr int kRing = kTableSize / 2 + 2;
     double ring[kRing];
+    // Without a positive total (masses that are not numbers, or none) there
+    // is no median to look for: the table starts at the range's start.
     double centre = from;
     double run = 0.0;
-    for (double v = from; v <= end; v += 1.0) {
+    for (double v = from; v <= end && total > 0; v += 1.0) {
         run += density(s, v);
         ring[static_cast<long long>(v - from) % kRing] = run;
         if (run >= total / 2) {
