@@ -22,9 +22,9 @@ Support discrete_support(const DistSlot& s);
 // Most masses any one sum, search or walk over whole numbers evaluates. Sums
 // skip the masses that underflow to zero and stop once further masses cannot
 // change them, so this is reached only by distributions whose mass spreads
-// over more than a million whole numbers (a Poisson mean beyond about 1e8);
+// over more than half a million whole numbers (a Poisson mean beyond about 1e8);
 // it keeps every call bounded.
-constexpr double kMaxMassTerms = 1 << 20;
+constexpr double kMaxMassTerms = 1 << 19;
 
 // The first whole number from `first` (up to `last`) whose mass is not zero.
 // Below the peak of a unimodal mass the values that underflow to zero form one
