@@ -233,7 +233,7 @@ double density_formula(const DistSlot& s, int base, double x) {
         case kLaplace:
             return std::exp(-std::fabs(x - s.mean) / s.scale) / 2 / s.scale;
         case kLogSeries:
-            return std::pow(s.shape_a, x) * (-1) / x / std::log(1 - s.shape_a);
+            return std::pow(s.shape_a, x) * (-1) / x / log_one_minus(s.shape_a);
         case kLogistic:
             return logistic_density(s, x);
         case kLognormal:
@@ -267,7 +267,7 @@ double density(const DistSlot& s, double x) {
     const double v = density_formula(s, base, x);
     // A difference of two truncated cumulative values is already rescaled.
     if (base == kNormalBinomial) return v;
-    return truncated_density(s, v);
+    return truncated_density(s, x, v);
 }
 
 int density_valid(const DistSlot& s, double x) {

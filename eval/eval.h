@@ -42,6 +42,12 @@ bool zero_mass_ends_tail(const DistSlot& s);
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
 
+// The logarithm of the untruncated distribution's tail at x on `side`
+// (kLowerTail: F(x); kUpperTail: 1 − F(x)) and of its density, for the types
+// a truncation can measure from a tail (normal, lognormal); NaN for the others.
+double log_tail(const DistSlot& s, int side, double x);
+double log_density(const DistSlot& s, double x);
+
 // Quantile at probability p: closed form where the type has one, bisection otherwise.
 double inverse(const DistSlot& s, double p);
 // The numerical inversion on cumulative(), without inverse()'s handling of p at 0 and 1.
