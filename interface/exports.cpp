@@ -168,6 +168,10 @@ double KVZ_CALL dvalue(int slot) {
     return s ? kvz::dvalue(*s) : 0.0;
 }
 
+void KVZ_CALL rng_batch(double* out, int count) {
+    if (!out || count <= 0) return;
+    kvz::rng_batch(out, count);
+}
 void KVZ_CALL dvalue_batch(int slot, double* out, int count) {
     DistSlot* s = slot_at(slot);
     if (!s || !out) return;

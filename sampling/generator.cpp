@@ -143,8 +143,6 @@ constexpr JumpAhead make_jump_ahead() {
 constexpr JumpAhead kJumpAhead = make_jump_ahead();
 static_assert(kStratumDrawLimit % kLanes == 0, "the search visits whole groups of lanes");
 
-double state_value(std::uint32_t x) { return (static_cast<double>(x) + 1.0) / kLcgDivisor; }
-
 // The states whose value lies in [lo, hi): one contiguous run, since the
 // value never decreases as the state grows.
 struct StateRun {
@@ -258,5 +256,26 @@ void set_rng_type(int kind, int seed) {
 
 double rng_shuffled() { return next_shuffled(the_generator); }
 double rng_stratified() { return next_stratified(the_generator); }
+
+void rng_batch(double* out, int count) {
+    Generator& g = the_generator;
+    switch (g.rng_kind) {
+        case kRngStratified:
+            for (int i = 0; i < count; ++i) out[i] = next_stratified(g);
+            break;
+        case kRngShuffled:
+            for (int i = 0; i < count; ++i) out[i] = next_shuffled(g);
+            break;
+        default: {
+            // The state stays in a register for the whole run.
+            std::uint32_t x = g.rng_state;
+            for (int i = 0; i < count; ++i) {
+                x = lcg_next(x);
+                out[i] = state_value(x);
+            }
+            g.rng_state = x;
+        }
+    }
+}
 
 }  // namespace kvz

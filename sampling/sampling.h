@@ -41,11 +41,15 @@ inline Generator& generator() { return generator_detail::the_generator; }
 
 void set_rng_type(int kind, int seed);
 
+// The base recurrence on a state, and the value a state stands for.
+inline std::uint32_t lcg_next(std::uint32_t x) { return (x * kLcgMultiplier + kLcgIncrement) & kLcgMask; }
+inline double state_value(std::uint32_t x) { return (static_cast<double>(x) + 1.0) / kLcgDivisor; }
+
 // One step of the base congruential generator.
 inline double rng_step() {
     Generator& g = generator_detail::the_generator;
-    g.rng_state = (g.rng_state * kLcgMultiplier + kLcgIncrement) & kLcgMask;
-    return (static_cast<double>(g.rng_state) + 1.0) / kLcgDivisor;
+    g.rng_state = lcg_next(g.rng_state);
+    return state_value(g.rng_state);
 }
 
 double rng_shuffled();    // the next value through the shuffle table
@@ -59,6 +63,10 @@ inline double rng() {
         default: return rng_step();
     }
 }
+
+// `count` successive values of the kind in force, the same as `count` calls
+// of rng(); nothing is drawn when count <= 0.
+void rng_batch(double* out, int count);
 
 // Index of the first of four interpolation points, 0 <= k <= n - 5.
 int table_locate(const double* a, int n, double u);
