@@ -223,6 +223,33 @@ def floor_section(cases):
     return lines
 
 
+GUARD_CASES = {
+    "rng": "`rng`, plain kind",
+    "dvalue_exponential": "`dvalue`, exponential",
+    "rng_batch_1000": "`rng_batch` of 1000, plain kind",
+    "dvalue_batch_1000_exponential": "`dvalue_batch` of 1000, exponential",
+}
+
+
+def guard_section(cases):
+    lines = ["## Generator guard", "",
+             "Each export, which takes the guard once per call, beside the same work without it,"
+             " in one run; per call for single draws, per value for batches of 1000."
+             " The process has started a thread (as a threaded host has).", "",
+             "| call | without guard | with guard | added | ratio | std::mutex instead |",
+             "|---|---|---|---|---|---|"]
+    for case, label in GUARD_CASES.items():
+        impls = cases.get(case, {})
+        if "unguarded" not in impls or "guarded" not in impls:
+            continue
+        before, after = impls["unguarded"], impls["guarded"]
+        per_call = 1000 if "batch" in case else 1
+        mutex = fmt_ns(impls["std_mutex"]) if "std_mutex" in impls else "—"
+        lines.append(f"| {label} | {fmt_ns(before)} | {fmt_ns(after)}"
+                     f" | {fmt_ns((after - before) * per_call)} per call | {after / before:.2f}× | {mutex} |")
+    return lines
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("json")
@@ -238,6 +265,7 @@ def main():
     out += evaluation_section(sections) + [""]
     out += init_section(sections) + [""]
     out += floor_section(sections["floor"]) + [""]
+    out += guard_section(sections["guard"]) + [""]
     notes = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notes.md")
     if os.path.exists(notes):
         with open(notes) as f:

@@ -1,5 +1,6 @@
 // The library-wide uniform generator: a 24-bit linear congruential base step,
 // used plainly, through a shuffle table, or in stratified blocks.
+#include <thread>
 #include <utility>
 
 #include "sampling/sampling.h"
@@ -8,6 +9,25 @@ namespace kvz {
 
 // Static storage: zero before any export runs, i.e. plain kind from state 0.
 Generator generator_detail::the_generator;
+generator_detail::GeneratorLock generator_detail::the_lock;
+
+namespace {
+// A holder usually lets go within nanoseconds (one value) or microseconds (a
+// batch); a stratified block or a long batch takes longer, and then a waiter
+// gives its processor away between looks.
+constexpr int kSpinsBeforeYield = 64;
+}  // namespace
+
+void generator_detail::wait_for_generator() {
+    std::atomic<bool>& held = the_lock.held;
+    for (int spins = 0;; ++spins) {
+        // Look without writing until the guard is seen free, then try to take it.
+        if (!held.load(std::memory_order_relaxed) && !held.exchange(true, std::memory_order_acquire)) {
+            return;
+        }
+        if (spins >= kSpinsBeforeYield) std::this_thread::yield();
+    }
+}
 
 namespace {
 
