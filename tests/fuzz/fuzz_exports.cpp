@@ -407,7 +407,7 @@ void run_call(Reader& r, int sentinel, Call& c) {
         c.values = count > 1 ? count : 1;
         rng_batch(null_out ? nullptr : out.data(), count);
         for (const double u : out) {
-            if (!(u > 0.0 && u < 1.0)) fail("rng_batch value outside (0, 1)", c.text);
+            if (!null_out && !(u > 0.0 && u < 1.0)) fail("rng_batch value outside (0, 1)", c.text);
         }
     } else {  // the three evaluation batches
         const int s = slot_arg();
