@@ -28,19 +28,24 @@ std::vector<double> single_draws(int kind, int seed, int count) {
     return v;
 }
 
-// Batches of several lengths with a single call between two of them, across
-// the end of a stratified block (1000 values) and the shuffle table's refills:
-// the same run of values as the single calls.
+// Batches of many lengths, each followed by a single call: the same run of
+// values as single calls only. The lengths sit on both sides of multiples of
+// the plain kind's eight lanes and carry the run across the end of a
+// stratified block (1000 values) and through the shuffle table's refills.
 TEST(RngBatch, GivesTheValuesOfSuccessiveSingleCalls) {
-    constexpr int kCount = 2600;
+    constexpr int kLengths[] = {1, 7, 8, 9, 15, 16, 17, 64, 1500, 3};
+    int total = 0;
+    for (const int n : kLengths) total += n + 1;
     for (const int kind : kKinds) {
-        const std::vector<double> expected = single_draws(kind, 4242, kCount);
+        const std::vector<double> expected = single_draws(kind, 4242, total);
         set_rng_type(kind, 4242);
-        std::vector<double> got(kCount);
-        rng_batch(got.data(), 1);
-        got[1] = rng();
-        rng_batch(got.data() + 2, 1500);
-        rng_batch(got.data() + 1502, kCount - 1502);
+        std::vector<double> got(total);
+        double* next = got.data();
+        for (const int n : kLengths) {
+            rng_batch(next, n);
+            next[n] = rng();
+            next += n + 1;
+        }
         EXPECT_EQ(got, expected) << "kind " << kind;
     }
 }
