@@ -194,14 +194,14 @@ constexpr double kLastWholeNumber = 9007199254740992.0;
 
 // For a support without an upper end: a whole number beyond `first`, found
 // by doubling steps, whose cumulative probability reaches p or has stopped
-// growing (the masses beyond no longer change the sum).
+// growing past the first mass (the masses beyond no longer change the sum).
 double reach_probability(const DistSlot& s, double p, double first) {
     double lo = first;
     double below = cumulative(s, lo);
     for (double step = 1;; step = step * 2) {
         const double hi = std::fmin(lo + step, kLastWholeNumber);
         const double f = cumulative(s, hi);
-        if (!(f < p) || f == below || hi >= kLastWholeNumber) return hi;
+        if (!(f < p) || (f == below && f > 0) || hi >= kLastWholeNumber) return hi;
         lo = hi;
         below = f;
     }

@@ -239,6 +239,9 @@ TEST(InverseWhole, DiscreteQuantilesAreTheFirstWholeNumbersReachingP) {
         {{.dtype = kPoisson, .mean = 3}, 0.1, 1},
         {{.dtype = kPoisson, .mean = 3}, 0.5, 3},
         {{.dtype = kPoisson, .mean = 3}, 0.9, 5},
+        // masses that underflow to zero below the bulk do not end the search
+        {{.dtype = kPoisson, .mean = 1000}, 0.5, 1000},
+        {{.dtype = kPoisson, .mean = 1000}, 0.01, 927},
         {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.1, 1},
         {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.5, 3},
         {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.9, 5},
