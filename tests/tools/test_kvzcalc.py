@@ -387,6 +387,7 @@ def test_every_example_lies_inside_its_domain_and_at_its_edges_too():
 @pytest.mark.parametrize("args, median", [
     # scipy.stats.<type>.median
     (["poisson", "--mean", "3.5"], 3),
+    (["poisson", "--mean", "1000"], 1000),
     (["binomial", "--n", "10", "--p", "0.3"], 3),
     (["hypergeometric", "--pop", "20", "--popsuc", "7", "--sam", "5"], 2),
     (["geometric", "--p", "0.3"], 1),
