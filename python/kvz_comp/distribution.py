@@ -122,6 +122,7 @@ class Distribution:
                 values[name] = _c_int(parameters[name], name)
             else:
                 values[name] = _c_real(parameters[name], name)
+        _catalogue.check_parameters(info, values)
         t_min = None if t_min is None else _c_real(t_min, "t_min")
         t_max = None if t_max is None else _c_real(t_max, "t_max")
         if t_min is not None and t_max is not None and not t_min < t_max:
