@@ -2,8 +2,10 @@
 // functions, sums of the probability mass and, for the exponential power
 // type, the integral of the density.
 #include <cmath>
+#include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
 #include "special/special.h"
@@ -16,29 +18,17 @@ constexpr double kPi = 3.141592653589793;
 
 // Sum of the masses at the whole numbers from `start` up to x, within the
 // slot's support, divided by t_factor once. It begins at the first mass that
-// has not underflowed to zero. Past the mode the masses fall; once one of them
-// no longer changes the sum, no later (smaller) one can, so the sum stops
-// there with the value the endless sum would reach. After kMaxMassTerms masses
-// (parameters whose masses stay tiny and flat, such as a geometric p of
-// 1e-300) the partial sum is returned: a lower bound.
+// has not underflowed to zero and ends once later masses cannot change it
+// (see walk_masses_up), with the value the endless sum would reach. A sum
+// that would need more than kMaxMassTerms masses (parameters whose masses stay
+// tiny and flat, such as a geometric p of 1e-300) is not a number.
 double mass_sum(const DistSlot& s, double start, double x) {
-    const Support support = discrete_support(s);
-    const double last = support.last < x ? support.last : x;
-    const double first = skip_zero_masses(s, support.first > start ? support.first : start, last);
-    const bool zero_ends = zero_mass_ends_tail(s);
+    WholeRange r = whole_range(s, start, x);
+    if (r.first < start) r.first = start;
     double sum = 0;
-    double previous = 0;
-    double terms = 0;
-    for (double i = first; i <= last && terms < kMaxMassTerms; i = i + 1, terms = terms + 1) {
-        const double term = density(s, i);
-        if (terms > 0 && term < previous && sum + term == sum) break;
-        // Two zero masses in a row after the skipped ones: the masses are
-        // falling (or all zero, as with a geometric p of 0) and none follows.
-        if (zero_ends && terms > 0 && term == 0 && previous == 0) break;
-        if (std::isnan(sum)) break;  // nothing later can change it
-        sum = sum + term;
-        previous = term;
-    }
+    const WalkRules rules{.skip_zeros = true, .settle = true, .two_zeros = true};
+    const WalkEnd end = walk_masses_up(s, r, rules, [&](double, double mass) { return add_mass(sum, mass); });
+    if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
     return untruncated_total(s, sum);
 }
 

@@ -1,7 +1,6 @@
-// Density and probability mass of an initialised slot, the validity test at
-// the poles, and the whole numbers a discrete slot's mass lives on.
+// Density and probability mass of an initialised slot, and the validity test
+// at the poles.
 #include <cmath>
-#include <limits>
 
 #include "eval/eval.h"
 #include "eval/log_mass.h"
@@ -283,31 +282,6 @@ int density_valid(const DistSlot& s, double x) {
             return (lower_pole || (x >= s.maximum && a > kSteepPowerShape)) ? 0 : 1;
         default:
             return 1;
-    }
-}
-
-Support discrete_support(const DistSlot& s) {
-    constexpr double kEndless = std::numeric_limits<double>::infinity();
-    // The discrete types have no alias codes; the two normal approximations
-    // differ in support, so the stored code decides.
-    switch (s.dtype) {
-        case kDegenerate:
-            return {s.mean, s.mean};
-        case kPoisson:
-        case kGeometric:
-        case kNormalPoisson:
-            return {0, kEndless};
-        case kLogSeries:
-            return {1, kEndless};
-        case kBinomial:
-        case kNormalBinomial:
-            return {0, static_cast<double>(s.n)};
-        case kHypergeometric:
-            return {std::fmax(0.0, s.sam - (s.pop - s.popsuc)), std::fmin(s.sam, s.popsuc)};
-        case kDiscreteUniform:
-            return {s.minimum, s.maximum};
-        default:
-            return {-kEndless, kEndless};
     }
 }
 

@@ -11,34 +11,6 @@ double density(const DistSlot& s, double x);
 // 0 at the poles of the beta, gamma, Weibull and power-function densities, else 1.
 int density_valid(const DistSlot& s, double x);
 
-// The whole numbers a discrete slot's mass lives on, first..last (last may be
-// +infinity). Every sum of masses runs over these only.
-struct Support {
-    double first;
-    double last;
-};
-Support discrete_support(const DistSlot& s);
-
-// Most masses any one sum, search or walk over whole numbers evaluates. Sums
-// skip the masses that underflow to zero and stop once further masses cannot
-// change them, so this is reached only by distributions whose mass spreads
-// over more than half a million whole numbers (a Poisson mean beyond about 1e8);
-// it keeps every call bounded.
-constexpr double kMaxMassTerms = 1 << 19;
-
-// The first whole number from `first` (up to `last`) whose mass is not zero.
-// Below the peak of a unimodal mass the values that underflow to zero form one
-// run at the start, found by halving; adding them would change no sum. Past
-// `last` when the stretch holds only such values; `first` itself when its mass
-// is not zero or no positive mass is found at the peak.
-double skip_zero_masses(const DistSlot& s, double first, double last);
-
-// Whether a zero mass after the peak means that every later mass is zero too:
-// true for the discrete types whose masses are formed directly, false for the
-// normal approximations, whose masses (differences of rounded normal
-// probabilities) can be zero between positive ones.
-bool zero_mass_ends_tail(const DistSlot& s);
-
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
 

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
 
@@ -126,7 +127,12 @@ double lower_bracket(const DistSlot& s, double p) {
 
 // Upper bracket end, likewise.
 double upper_bracket(const DistSlot& s, double p) {
-    if (s.max_exists) return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
+    if (s.max_exists) {
+        // A maximum that is only where a search stopped is no bound: a cut
+        // above ends the bracket instead.
+        if (s.t_max_flag && upper_end_is_search_end(s)) return s.t_max;
+        return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
+    }
     double hi = s.mean + std::fabs(s.stdev);
     double best = cumulative(s, hi);
     int stalled = 0;
@@ -144,6 +150,16 @@ double upper_bracket(const DistSlot& s, double p) {
         hi = wider;
     }
     return hi;
+}
+
+// A quantile of a truncated slot lies inside its cut: a bisection that ended
+// outside it (on a cumulative distribution flat out there) answers the cut's
+// nearer end. An inverted cut has no inside and is left alone.
+double inside_cut(const DistSlot& s, double x) {
+    if (s.t_min_flag && s.t_max_flag && s.t_min > s.t_max) return x;
+    if (s.t_min_flag && x < s.t_min) return s.t_min;
+    if (s.t_max_flag && x > s.t_max) return s.t_max;
+    return x;
 }
 
 // The midpoint, without overflow when both ends are huge.
@@ -186,7 +202,7 @@ double inverse_bisection(const DistSlot& s, double p) {
 double inverse(const DistSlot& s, double p) {
     double end;
     if (range_end_for_probability(s, p, end)) return end;
-    if (s.t_min_flag || s.t_max_flag) return inverse_bisection(s, p);
+    if (s.t_min_flag || s.t_max_flag) return inside_cut(s, inverse_bisection(s, p));
     return inverse_formula(s, kInverseAlias(s.dtype), p);
 }
 

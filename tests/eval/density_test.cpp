@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "tests/eval/test_slots.h"
 
 namespace kvz {

@@ -1,0 +1,121 @@
+// Where the mass of a discrete slot lies: its support, the whole numbers of a
+// window or a table, and the start of the masses that have not underflowed.
+#include "eval/masses.h"
+
+#include <cmath>
+#include <limits>
+
+#include "interface/catalogue.h"
+
+namespace kvz {
+
+namespace {
+
+// Widest range of whole numbers a discrete table (with its draw-time walks
+// beyond the stored entries) covers; keeps precalc and every draw bounded.
+constexpr double kDiscreteRangeLimit = 1e8;
+
+// A whole number at or next to the peak of the untruncated mass, or NaN where
+// nothing is skipped: types whose mass falls from the start of their support,
+// and the normal approximations, whose masses (differences of rounded normal
+// probabilities) can be zero between positive ones.
+double mass_peak(const DistSlot& s) {
+    switch (s.dtype) {
+        case kPoisson:
+            return std::floor(s.mean);
+        case kBinomial:
+            return std::floor(s.n * s.p);
+        case kHypergeometric:
+            return std::floor(s.sam * s.popsuc / s.pop);
+        default:
+            return std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+}  // namespace
+
+Support discrete_support(const DistSlot& s) {
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    // The discrete types have no alias codes; the two normal approximations
+    // differ in support, so the stored code decides.
+    switch (s.dtype) {
+        case kDegenerate:
+            return {s.mean, s.mean};
+        case kPoisson:
+        case kGeometric:
+        case kNormalPoisson:
+            return {0, kEndless};
+        case kLogSeries:
+            return {1, kEndless};
+        case kBinomial:
+        case kNormalBinomial:
+            return {0, static_cast<double>(s.n)};
+        case kHypergeometric:
+            return {std::fmax(0.0, s.sam - (s.pop - s.popsuc)), std::fmin(s.sam, s.popsuc)};
+        case kDiscreteUniform:
+            return {s.minimum, s.maximum};
+        default:
+            return {-kEndless, kEndless};
+    }
+}
+
+WholeRange whole_range(const DistSlot& s, double lo, double hi) {
+    const Support support = discrete_support(s);
+    WholeRange r{std::trunc(lo), std::floor(hi)};
+    if (r.first < support.first) r.first = support.first;
+    if (r.last > support.last) r.last = support.last;
+    return r;
+}
+
+DiscreteRange discrete_range(const DistSlot& s) {
+    const double lower = s.t_min_flag ? s.t_min : s.minimum;
+    const double upper = s.t_max_flag ? s.t_max : s.maximum;
+    WholeRange r = whole_range(s, lower, upper);
+    if (!std::isfinite(r.first)) return {0.0, -1.0};
+    if (r.last - r.first + 1 > kDiscreteRangeLimit) r.last = r.first + (kDiscreteRangeLimit - 1);
+    return r;
+}
+
+bool zero_mass_ends_tail(const DistSlot& s) {
+    return s.dtype != kNormalBinomial && s.dtype != kNormalPoisson;
+}
+
+bool upper_end_is_search_end(const DistSlot& s) {
+    return s.dtype == kPoisson || s.dtype == kGeometric || s.dtype == kLogSeries;
+}
+
+double skip_zero_masses(const DistSlot& s, double first, double last) {
+    if (!(density(s, first) == 0)) return first;
+    double hi = mass_peak(s);
+    if (!(hi > first)) return first;
+    if (hi > last) {
+        // The whole stretch lies below the peak: zero at its end, zero throughout.
+        if (density(s, last) == 0) return std::floor(last) + 1;
+        hi = last;
+    }
+    if (!(density(s, hi) > 0)) return first;
+    // density(lo) is zero and density(hi) positive throughout.
+    double lo = first;
+    while (hi - lo > 1) {
+        const double mid = std::floor(lo + (hi - lo) / 2);
+        if (mid <= lo || mid >= hi) break;  // beyond whole-number precision
+        if (density(s, mid) == 0)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return hi;
+}
+
+double search_end(const DistSlot& s, double start, double sum) {
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    double last = start;
+    walk_masses_up(s, {start, kEndless}, {.skip_zeros = true}, [&](double v, double mass) {
+        sum = sum + mass;
+        last = v;
+        return sum < kBoundSearchMass ? Flow::more : Flow::done;
+    });
+    return last + 1;
+}
+
+}  // namespace kvz
