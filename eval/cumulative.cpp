@@ -21,13 +21,37 @@ constexpr double kPi = 3.141592653589793;
 // has not underflowed to zero and ends once later masses cannot change it
 // (see walk_masses_up), with the value the endless sum would reach. A sum
 // that would need more than kMaxMassTerms masses (parameters whose masses stay
-// tiny and flat, such as a geometric p of 1e-300) is not a number.
-double mass_sum(const DistSlot& s, double start, double x) {
+// tiny and flat, such as a geometric p of 1e-300) is not a number. With a
+// cursor, the sum continues the one its lower state holds (taken at a point
+// at or below x) and leaves its own state in `reached`.
+double mass_sum(const DistSlot& s, double start, double x, MassCursor* cursor) {
     WholeRange r = whole_range(s, start, x);
     if (r.first < start) r.first = start;
+    WalkRules rules{.skip_zeros = true, .settle = true, .two_zeros = true};
     double sum = 0;
-    const WalkRules rules{.skip_zeros = true, .settle = true, .two_zeros = true};
-    const WalkEnd end = walk_masses_up(s, r, rules, [&](double, double mass) { return add_mass(sum, mass); });
+    const MassSumState* from = cursor ? &cursor->lower : nullptr;
+    bool ended = false;
+    if (from && from->walked > 0 && x >= from->at) {
+        sum = from->sum;
+        ended = from->ended;
+        r.first = from->next;
+        rules.skip_zeros = false;
+        rules.previous = from->previous;
+        rules.walked = from->walked;
+    }
+    double next = r.first;
+    double previous = rules.previous;
+    double walked = rules.walked;
+    WalkEnd end = WalkEnd::settled;
+    if (!ended) {
+        end = walk_masses_up(s, r, rules, [&](double v, double mass) {
+            next = v + 1;
+            previous = mass;
+            walked += 1;
+            return add_mass(sum, mass);
+        });
+    }
+    if (cursor) cursor->reached = {x, next, sum, previous, walked, end != WalkEnd::range};
     if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
     return untruncated_total(s, sum);
 }
@@ -84,7 +108,8 @@ double student_t_cumulative(const DistSlot& s, double x) {
 }
 
 // The cumulative probability of the untruncated distribution of base type `base`.
-double cumulative_formula(const DistSlot& s, int base, double x) {
+// A cursor, where given, carries the sums of masses from call to call.
+double cumulative_formula(const DistSlot& s, int base, double x, MassCursor* cursor) {
     switch (base) {
         case kDegenerate:
             return 1;
@@ -99,7 +124,7 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
         case kExponential:
             return 1 - std::exp(-x / s.mean);
         case kBinomial:
-            return clamp_unit(mass_sum(s, 0, x));
+            return clamp_unit(mass_sum(s, 0, x, cursor));
         case kPareto:
             return 1 - std::pow(s.mode / x, s.shape_a);
         case kBeta:
@@ -123,7 +148,7 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
             return x >= s.mean ? 1 - h : h;
         }
         case kLogSeries:
-            return mass_sum(s, 1, x);
+            return mass_sum(s, 1, x, cursor);
         case kLogistic:
             return 1 - 1 / (1 + std::exp((x - s.mean) * kPi / std::sqrt(3.0) / s.stdev));
         case kLognormal:
@@ -147,13 +172,17 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
     }
 }
 
-}  // namespace
-
-double cumulative(const DistSlot& s, double x) {
+double cumulative(const DistSlot& s, double x, MassCursor* cursor) {
     // The normal approximation to the binomial centres each whole number's
     // unit step on it; the one to the Poisson ends the step there.
     if (s.dtype == kNormalBinomial) x = x + 0.5;
-    return truncated_cumulative(s, cumulative_formula(s, kCumulativeAlias(s.dtype), x));
+    return truncated_cumulative(s, cumulative_formula(s, kCumulativeAlias(s.dtype), x, cursor));
 }
+
+}  // namespace
+
+double cumulative(const DistSlot& s, double x) { return cumulative(s, x, nullptr); }
+
+double cumulative_continued(const DistSlot& s, double x, MassCursor& cursor) { return cumulative(s, x, &cursor); }
 
 }  // namespace kvz

@@ -2,6 +2,8 @@
 // inverse, and the truncation step with its numerical tools.
 #pragma once
 
+#include <limits>
+
 #include "interface/slot.h"
 
 namespace kvz {
@@ -13,6 +15,29 @@ int density_valid(const DistSlot& s, double x);
 
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
+
+// Where a sum of masses up to some x stood: the next whole number to add, the
+// sum and the last mass added, the masses walked, and whether the sum had
+// already ended (no later mass changes it).
+struct MassSumState {
+    double at = -std::numeric_limits<double>::infinity();  // the x it was taken at
+    double next = 0;
+    double sum = 0;
+    double previous = 0;
+    double walked = 0;  // 0: nothing summed yet
+    bool ended = false;
+};
+
+// Successive cumulative values at points above `lower` (a bisection's lower
+// end). A sum of masses adds them one by one from the start, so the sum up to
+// x continues the one up to `lower` with the very same additions: each value
+// is cumulative(s, x) to the bit, for the cost of the masses between.
+struct MassCursor {
+    MassSumState lower;    // the state to continue from
+    MassSumState reached;  // the state the last call reached
+};
+// cumulative(s, x), continuing the cursor's sum where the type sums masses.
+double cumulative_continued(const DistSlot& s, double x, MassCursor& cursor);
 
 // Quantile at probability p: closed form where the type has one, bisection otherwise.
 double inverse(const DistSlot& s, double p);

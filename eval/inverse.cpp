@@ -176,9 +176,12 @@ double inverse_bisection(const DistSlot& s, double p) {
     double x = midpoint(lo, hi);
     double previous = 0;
     int flat = 0;
+    // Every midpoint lies above the lower end: a sum of masses continues the
+    // one that reached it.
+    MassCursor cursor;
     for (int step = 0; step < kMaxBisectionSteps; ++step) {
         x = midpoint(lo, hi);
-        const double f = cumulative(s, x);
+        const double f = cumulative_continued(s, x, cursor);
         // F has stopped changing between two midpoints, or has no value here.
         // A repeat at or below 0 or at or above 1 lies outside a truncated
         // distribution's range (F is flat there where the masses have
@@ -190,10 +193,12 @@ double inverse_bisection(const DistSlot& s, double p) {
         }
         if (std::isnan(f)) return x;
         if (std::fabs(f - p) <= kBisectionTolerance) return x;
-        if (f <= p)
+        if (f <= p) {
             lo = x;
-        else
+            cursor.lower = cursor.reached;
+        } else {
             hi = x;
+        }
         previous = f;
     }
     return x;

@@ -98,6 +98,9 @@ struct WalkRules {
     // The mass before the first one walked, for the settle rule; not a number
     // when there is none.
     double previous = std::numeric_limits<double>::quiet_NaN();
+    // Masses already walked before r.first by a walk this one continues; they
+    // count toward kMaxMassTerms.
+    double walked = 0;
 };
 
 // Walks up over the whole numbers of r, handing visit(v, mass) each value and
@@ -107,7 +110,7 @@ WalkEnd walk_masses_up(const DistSlot& s, WholeRange r, const WalkRules& rules, 
     double v = rules.skip_zeros ? skip_zero_masses(s, r.first, r.last) : r.first;
     const bool zero_ends = rules.two_zeros && zero_mass_ends_tail(s);
     double previous = rules.previous;
-    for (double terms = 0; v <= r.last; v += 1.0, terms += 1.0) {
+    for (double terms = rules.walked; v <= r.last; v += 1.0, terms += 1.0) {
         if (terms >= kMaxMassTerms) return WalkEnd::bound;
         const double mass = density(s, v);
         // Two zero masses in a row after the skipped ones: the masses are

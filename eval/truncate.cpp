@@ -107,12 +107,14 @@ double strip_moment(DistSlot& s, int kind, double lo, double hi) {
 // the same order as it would alone.
 constexpr int kMaxKindsPerPass = 3;
 
-// Whether the integrand's size only grows from m on: from 0 for the raw
-// moment, from the mean for the central ones. Past that point and past the
-// peak of a mass that falls ever faster (as every directly formed discrete
-// mass does), the terms keep falling once they have begun to.
-bool integrand_grows_from(const DistSlot& s, int kind, double m) {
-    return kind == kRaw ? m >= 0 : m >= s.dmean;
+// Whether the term at m is past the centre of its integrand: the integrand
+// (m, or m less the mean, to a power) is positive and grows from m − 1 on. A
+// term there is the one before it times the growth of the integrand (which
+// slows) times the ratio of successive masses (which falls for every directly
+// formed discrete mass): once such a term is smaller than the one before it,
+// every later one is smaller still.
+bool past_integrand_centre(const DistSlot& s, int kind, double m) {
+    return kind == kRaw ? m - 1 > 0 : m - 1 > s.dmean;
 }
 
 // The sums start after the masses that underflowed to zero below the peak
@@ -138,7 +140,7 @@ bool sum_moments(DistSlot& s, const int* kinds, double* sums, int count, double 
             const double term = moment_integrand(s, kinds[k], i) * p;
             const double next = sums[k] + term;
             const bool falling = std::fabs(term) < std::fabs(last_term[k]);
-            if (!(next == sums[k] && falling && integrand_grows_from(s, kinds[k], i))) unchanged = false;
+            if (!(next == sums[k] && falling && past_integrand_centre(s, kinds[k], i))) unchanged = false;
             sums[k] = next;
             last_term[k] = term;
             if (std::isnan(next)) undefined = true;

@@ -162,6 +162,14 @@ TEST(Precalc, WideDiscreteRangeFarBeyondTheMassCostsNothingExtra) {
     EXPECT_EQ(far->table_p[far->table_count - 1], near->table_p[near->table_count - 1]);
 }
 
+// A table whose masses cannot be summed within the walks' bound (flat
+// masses of about 1e-9 from the cut on) draws not a number, never a value
+// from a partial sum.
+TEST(Precalc, DiscreteTableBeyondTheReachDrawsNotANumber) {
+    auto s = prepared({kGeometric, {{&DistSlot::p, 1e-9}}, 0, true, 5});
+    EXPECT_TRUE(std::isnan(dvalue(*s)));
+}
+
 // A truncated slot whose type changed after dinitialise (a host fault) gets
 // the table of its current type's class, not a cumulative table summed from
 // masses at every extension step.
