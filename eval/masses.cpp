@@ -32,6 +32,30 @@ double mass_peak(const DistSlot& s) {
     }
 }
 
+// The normal approximations' masses are differences of neighbouring
+// cumulative values: zero wherever the cumulative distribution stands still,
+// as it does exactly (at 0 below, at 1 above, in the truncation transform's
+// terms) far from the peak. The first whole number of [first, last] where it
+// has moved from its value just below `first`: every mass before it is zero.
+// `first` itself where it moves at once or no moving value is found at the peak.
+double first_step(const DistSlot& s, double first, double last) {
+    const double below = cumulative(s, first - 1);
+    if (!(cumulative(s, first) == below)) return first;
+    const double hi = std::fmin(std::floor(s.mean), last);
+    if (!(hi > first) || !(cumulative(s, hi) > below)) return first;
+    double lo = first;
+    double up = hi;
+    while (up - lo > 1) {
+        const double mid = std::floor(lo + (up - lo) / 2);
+        if (mid <= lo || mid >= up) break;  // beyond whole-number precision
+        if (cumulative(s, mid) == below)
+            lo = mid;
+        else
+            up = mid;
+    }
+    return up;
+}
+
 }  // namespace
 
 Support discrete_support(const DistSlot& s) {
@@ -84,7 +108,27 @@ bool upper_end_is_search_end(const DistSlot& s) {
     return s.dtype == kPoisson || s.dtype == kGeometric || s.dtype == kLogSeries;
 }
 
+double last_moving_mass(const DistSlot& s, double first, double last) {
+    if (zero_mass_ends_tail(s)) return last;
+    const double top = cumulative(s, last);
+    if (!(cumulative(s, last - 1) == top)) return last;
+    const double lo_start = std::fmax(std::ceil(s.mean), first);
+    if (!(lo_start < last) || !(cumulative(s, lo_start) < top)) return last;
+    double lo = lo_start;
+    double hi = last;
+    while (hi - lo > 1) {
+        const double mid = std::floor(lo + (hi - lo) / 2);
+        if (mid <= lo || mid >= hi) break;
+        if (cumulative(s, mid) == top)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return hi;
+}
+
 double skip_zero_masses(const DistSlot& s, double first, double last) {
+    if (!zero_mass_ends_tail(s)) return first_step(s, first, last);
     if (!(density(s, first) == 0)) return first;
     double hi = mass_peak(s);
     if (!(hi > first)) return first;

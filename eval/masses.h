@@ -49,8 +49,16 @@ constexpr double kMaxMassTerms = 1.75 * (1 << 20);
 // Below the peak of a unimodal mass the values that underflow to zero form one
 // run at the start, found by halving; adding them would change no sum. Past
 // `last` when the stretch holds only such values; `first` itself when its mass
-// is not zero or no positive mass is found at the peak.
+// is not zero or no positive mass is found at the peak. For the normal
+// approximations, the run is where the cumulative distribution has not yet
+// moved from its value below `first` (their masses are its differences).
 double skip_zero_masses(const DistSlot& s, double first, double last);
+
+// The mirror image above the peak for the normal approximations: the last
+// whole number of [first, last] after which the cumulative distribution no
+// longer moves, so that every later mass is zero. `last` for the other types
+// (their sums end by the walk's rules) and wherever no such run is found.
+double last_moving_mass(const DistSlot& s, double first, double last);
 
 // Whether a zero mass after the peak means that every later mass is zero too:
 // true for the discrete types whose masses are formed directly, false for the

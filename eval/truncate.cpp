@@ -120,7 +120,8 @@ bool past_integrand_centre(const DistSlot& s, int kind, double m) {
 // The sums start after the masses that underflowed to zero below the peak
 // (they add nothing and cannot be the mode) and end where no later mass can
 // change them: at two zero masses in a row, or, for the types whose masses
-// are formed directly, once every sum's term is falling and absorbed. False
+// are formed directly, once every sum's term is falling and absorbed; for the
+// normal approximations, after the last mass that is not zero. False
 // when the sums are not the answer: the walk reached kMaxMassTerms masses or
 // a sum is not a number.
 bool sum_moments(DistSlot& s, const int* kinds, double* sums, int count, double lo, double hi) {
@@ -132,7 +133,9 @@ bool sum_moments(DistSlot& s, const int* kinds, double* sums, int count, double 
     double fmax = 0.0;
     bool first = true;
     const WalkRules rules{.skip_zeros = true, .settle = zero_mass_ends_tail(s), .two_zeros = true};
-    const WalkEnd end = walk_masses_up(s, whole_range(s, lo, hi), rules, [&](double i, double p) {
+    WholeRange r = whole_range(s, lo, hi);
+    r.last = last_moving_mass(s, r.first, r.last);
+    const WalkEnd end = walk_masses_up(s, r, rules, [&](double i, double p) {
         // A pass that sums nothing (the mode search alone) never settles early.
         bool unchanged = count > 0;
         bool undefined = false;
@@ -186,13 +189,12 @@ Side lower_side(DistSlot& s, bool bounded) {
     return {mass_or_nothing(cumulative(s, below)), s.t_min};
 }
 
-// Without a cut, a free upper side ends a continuous window at a quantile and
-// a discrete one nowhere: its sums run on to where the masses end.
+// Without a cut, the upper side of a type whose maximum is only a search end
+// does not end its window: the sums run on to where the masses end.
 Side upper_side(DistSlot& s, bool bounded) {
     if (!s.t_max_flag) {
-        if (bounded) return {0.0, s.maximum};
-        if (s.dclass != 1) return {0.0, std::numeric_limits<double>::infinity()};
-        return {0.0, inverse(s, kFreeUpperQuantile)};
+        if (upper_end_is_search_end(s)) return {0.0, std::numeric_limits<double>::infinity()};
+        return {0.0, bounded ? s.maximum : inverse(s, kFreeUpperQuantile)};
     }
     s.max_exists = 1;
     if (bounded && !(s.t_max < s.maximum)) return {0.0, s.maximum};

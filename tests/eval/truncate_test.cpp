@@ -447,6 +447,24 @@ TEST_F(Truncation, DiscreteMomentSumsStopOnlyWhereNoLaterMassCounts) {
     }
 }
 
+// The normal approximations' masses are zero wherever their cumulative
+// distribution stands still, as it does far from the peak: the sums pass over
+// those runs and keep the bits of the sum over the whole window.
+TEST_F(Truncation, NormalApproximationSumsPassOverTheirStillRuns) {
+    const Inputs cases[] = {
+        {.dtype = 31, .mean = 1e5, .lower = 1, .t_min = 1, .upper = 1, .t_max = 2e5},
+        {.dtype = 30, .n = 100000, .p = 0.3, .lower = 1, .t_min = 1, .upper = 1, .t_max = 1e5},
+    };
+    for (const auto& in : cases) {
+        const DistSlot& s = initialise(in);
+        double mean = 0, m2 = 0;
+        for (double i = 1; i <= in.t_max; i += 1) mean = mean + i * density(s, i);
+        for (double i = 1; i <= in.t_max; i += 1) m2 = m2 + (i - mean) * (i - mean) * density(s, i);
+        EXPECT_EQ(s.dmean, mean) << in.dtype;
+        EXPECT_EQ(s.dvariance, m2) << in.dtype;
+    }
+}
+
 // Masses spread over up to about 1.5 million whole numbers are summed to
 // their true value; beyond that reach a sum is not a number and the
 // statistics it measures are withdrawn.
