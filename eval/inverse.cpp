@@ -25,9 +25,6 @@ constexpr int kMaxBracketSteps = 8000;
 // widening steps (the bracket grown 1.2^16 ≈ 18-fold) is not going to reach
 // it: a density that is negative or zero out there. The bracket stops there.
 constexpr int kMaxStalledSteps = 16;
-// Repeats of a cumulative value outside (0, 1) that the bisection passes over
-// on its way into a truncated range.
-constexpr int kMaxFlatRepeats = 8;
 // Halving the widest double bracket down to two neighbouring doubles takes
 // under 2100 steps, after which the midpoint repeats and the loop ends anyway.
 constexpr int kMaxBisectionSteps = 2200;
@@ -175,22 +172,23 @@ double inverse_bisection(const DistSlot& s, double p) {
     double hi = usable_end(upper_bracket(s, p), s.mean);
     double x = midpoint(lo, hi);
     double previous = 0;
-    int flat = 0;
     // Every midpoint lies above the lower end: a sum of masses continues the
     // one that reached it.
     MassCursor cursor;
     for (int step = 0; step < kMaxBisectionSteps; ++step) {
+        const double last_x = x;
         x = midpoint(lo, hi);
+        // The bracket can shrink no further.
+        if (step > 0 && x == last_x) return x;
         const double f = cumulative_continued(s, x, cursor);
         // F has stopped changing between two midpoints, or has no value here.
-        // A repeat at or below 0 or at or above 1 lies outside a truncated
-        // distribution's range (F is flat there where the masses have
-        // underflowed), so the search goes on towards p instead, for a few
-        // repeats: a cumulative that stays flat outside the range is not
-        // going to reach p.
-        if (step > 0 && f == previous) {
-            if ((f > 0 && f < 1) || ++flat > kMaxFlatRepeats) return x;
-        }
+        // A repeat at or below 0 or at or above 1 lies in a tail where F is
+        // flat (the masses, or the normal probabilities, have underflowed;
+        // outside a truncated range), so the search goes on towards p
+        // instead. Each step halves the bracket, and a sum of masses costs
+        // only those between the lower end and the midpoint, so the whole
+        // search costs about two sums over the bracket.
+        if (step > 0 && f == previous && f > 0 && f < 1) return x;
         if (std::isnan(f)) return x;
         if (std::fabs(f - p) <= kBisectionTolerance) return x;
         if (f <= p) {
