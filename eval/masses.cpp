@@ -12,7 +12,7 @@ namespace kvz {
 namespace {
 
 // Widest range of whole numbers a discrete table (with its draw-time walks
-// beyond the stored entries) covers; keeps precalc and every draw bounded.
+// beyond the stored entries) covers.
 constexpr double kDiscreteRangeLimit = 1e8;
 
 // A whole number at or next to the peak of the untruncated mass, or NaN where
@@ -96,7 +96,13 @@ DiscreteRange discrete_range(const DistSlot& s) {
     const double upper = s.t_max_flag ? s.t_max : s.maximum;
     WholeRange r = whole_range(s, lower, upper);
     if (!std::isfinite(r.first)) return {0.0, -1.0};
-    if (r.last - r.first + 1 > kDiscreteRangeLimit) r.last = r.first + (kDiscreteRangeLimit - 1);
+    if (r.last - r.first + 1 > kDiscreteRangeLimit) {
+        // The limited range starts where the masses stop underflowing, so
+        // that it covers the mass rather than the empty start of the range.
+        const double from = skip_zero_masses(s, r.first, r.last);
+        if (from > r.first && from <= r.last) r.first = from;
+        if (r.last - r.first + 1 > kDiscreteRangeLimit) r.last = r.first + (kDiscreteRangeLimit - 1);
+    }
     return r;
 }
 

@@ -31,8 +31,8 @@ struct WholeRange {
 WholeRange whole_range(const DistSlot& s, double lo, double hi);
 
 // The whole numbers a discrete table covers: the slot's range (truncation
-// points or working bounds) as whole_range() gives it, at most
-// kDiscreteRangeLimit of them. Empty when last < first.
+// points or working bounds) as whole_range() gives it, at most 1e8 of them
+// from the first mass that has not underflowed. Empty when last < first.
 using DiscreteRange = WholeRange;
 DiscreteRange discrete_range(const DistSlot& s);
 
