@@ -160,10 +160,13 @@ double skip_zero_masses(const DistSlot& s, double first, double last) {
 double search_end(const DistSlot& s, double start, double sum) {
     constexpr double kEndless = std::numeric_limits<double>::infinity();
     double last = start;
-    walk_masses_up(s, {start, kEndless}, {.skip_zeros = true}, [&](double v, double mass) {
-        sum = sum + mass;
+    // Masses that no longer change the sum (it falls short of the mark by
+    // their rounding) end the search where they end.
+    const WalkRules rules{.skip_zeros = true, .settle = true, .two_zeros = true};
+    walk_masses_up(s, {start, kEndless}, rules, [&](double v, double mass) {
+        const Flow flow = add_mass(sum, mass);
         last = v;
-        return sum < kBoundSearchMass ? Flow::more : Flow::done;
+        return sum < kBoundSearchMass ? flow : Flow::done;
     });
     return last + 1;
 }

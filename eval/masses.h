@@ -76,8 +76,9 @@ bool upper_end_is_search_end(const DistSlot& s);
 constexpr double kBoundSearchMass = 0.999999;
 
 // From `start` (passing over the masses that underflowed to zero there), adds
-// masses to `sum` until it reaches kBoundSearchMass; returns one above the last
-// value added. After kMaxMassTerms masses, one above the last value reached.
+// masses to `sum` until it reaches kBoundSearchMass, or until later masses can
+// no longer change it; returns one above the last value added. After
+// kMaxMassTerms masses, one above the last value reached.
 double search_end(const DistSlot& s, double start, double sum);
 
 // What a caller did with a mass it was handed.

@@ -208,13 +208,12 @@ Side upper_side(DistSlot& s, bool bounded) {
 // the truncated mass. Where it already does, it stays.
 void extend_search_end(DistSlot& s, const Side& below) {
     if (!upper_end_is_search_end(s) || s.t_max_flag || !(below.mass > 0.0)) return;
-    const double covered = cumulative(s, s.maximum - 1);
+    const double from = whole_range(s, below.limit, below.limit).first;
+    double covered = 0.0;
+    walk_masses_up(s, {from, s.maximum - 1}, {.skip_zeros = true},
+                   [&](double, double mass) { return add_mass(covered, mass); });
     if (covered >= kBoundSearchMass) return;
-    if (covered > 0.0) {
-        s.maximum = search_end(s, s.maximum, covered);
-    } else {
-        s.maximum = search_end(s, whole_range(s, below.limit, below.limit).first, 0.0);
-    }
+    s.maximum = search_end(s, std::fmax(from, s.maximum), covered);
 }
 
 // A cut on one side and a bound of the distribution on the other leave the
