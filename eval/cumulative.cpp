@@ -2,8 +2,10 @@
 // functions, sums of the probability mass and, for the exponential power
 // type, the integral of the density.
 #include <cmath>
+#include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
 #include "special/special.h"
@@ -16,29 +18,41 @@ constexpr double kPi = 3.141592653589793;
 
 // Sum of the masses at the whole numbers from `start` up to x, within the
 // slot's support, divided by t_factor once. It begins at the first mass that
-// has not underflowed to zero. Past the mode the masses fall; once one of them
-// no longer changes the sum, no later (smaller) one can, so the sum stops
-// there with the value the endless sum would reach. After kMaxMassTerms masses
-// (parameters whose masses stay tiny and flat, such as a geometric p of
-// 1e-300) the partial sum is returned: a lower bound.
-double mass_sum(const DistSlot& s, double start, double x) {
-    const Support support = discrete_support(s);
-    const double last = support.last < x ? support.last : x;
-    const double first = skip_zero_masses(s, support.first > start ? support.first : start, last);
-    const bool zero_ends = zero_mass_ends_tail(s);
+// has not underflowed to zero and ends once later masses cannot change it
+// (see walk_masses_up), with the value the endless sum would reach. A sum
+// that would need more than kMaxMassTerms masses (parameters whose masses stay
+// tiny and flat, such as a geometric p of 1e-300) is not a number. With a
+// cursor, the sum continues the one its lower state holds (taken at a point
+// at or below x) and leaves its own state in `reached`.
+double mass_sum(const DistSlot& s, double start, double x, MassCursor* cursor) {
+    WholeRange r = whole_range(s, start, x);
+    if (r.first < start) r.first = start;
+    WalkRules rules{.skip_zeros = true, .settle = true, .two_zeros = true};
     double sum = 0;
-    double previous = 0;
-    double terms = 0;
-    for (double i = first; i <= last && terms < kMaxMassTerms; i = i + 1, terms = terms + 1) {
-        const double term = density_across_cut(s, i);
-        if (terms > 0 && term < previous && sum + term == sum) break;
-        // Two zero masses in a row after the skipped ones: the masses are
-        // falling (or all zero, as with a geometric p of 0) and none follows.
-        if (zero_ends && terms > 0 && term == 0 && previous == 0) break;
-        if (std::isnan(sum)) break;  // nothing later can change it
-        sum = sum + term;
-        previous = term;
+    const MassSumState* from = cursor ? &cursor->lower : nullptr;
+    bool ended = false;
+    if (from && from->walked > 0 && x >= from->at) {
+        sum = from->sum;
+        ended = from->ended;
+        r.first = from->next;
+        rules.skip_zeros = false;
+        rules.previous = from->previous;
+        rules.walked = from->walked;
     }
+    double next = r.first;
+    double previous = rules.previous;
+    double walked = rules.walked;
+    WalkEnd end = WalkEnd::settled;
+    if (!ended) {
+        end = walk_masses_up(s, r, rules, [&](double v, double mass) {
+            next = v + 1;
+            previous = mass;
+            walked += 1;
+            return add_mass(sum, mass);
+        });
+    }
+    if (cursor) cursor->reached = {x, next, sum, previous, walked, end != WalkEnd::range};
+    if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
     return untruncated_total(s, sum);
 }
 
@@ -84,7 +98,8 @@ double student_t_cumulative(const DistSlot& s, double x) {
 }
 
 // The cumulative probability of the untruncated distribution of base type `base`.
-double cumulative_formula(const DistSlot& s, int base, double x) {
+// A cursor, where given, carries the sums of masses from call to call.
+double cumulative_formula(const DistSlot& s, int base, double x, MassCursor* cursor) {
     switch (base) {
         case kDegenerate:
             return 1;
@@ -99,7 +114,7 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
         case kExponential:
             return 1 - std::exp(-x / s.mean);
         case kBinomial:
-            return clamp_unit(mass_sum(s, 0, x));
+            return clamp_unit(mass_sum(s, 0, x, cursor));
         case kPareto:
             return 1 - std::pow(s.mode / x, s.shape_a);
         case kBeta:
@@ -123,7 +138,7 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
             return x >= s.mean ? 1 - h : h;
         }
         case kLogSeries:
-            return mass_sum(s, 1, x);
+            return mass_sum(s, 1, x, cursor);
         case kLogistic:
             return 1 - 1 / (1 + std::exp((x - s.mean) * kPi / std::sqrt(3.0) / s.stdev));
         case kLognormal:
@@ -150,29 +165,39 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
 // The formula's value through the truncation transform, without the rules
 // for values outside the support and the cut. The normal approximation to
 // the binomial centres each whole number's unit step on it; the one to the
-// Poisson ends the step there.
-double transformed_formula(const DistSlot& s, double x) {
+// Poisson ends the step there. A cursor, where given, carries the sums of
+// masses from call to call.
+double transformed_formula(const DistSlot& s, double x, MassCursor* cursor) {
     if (s.dtype == kNormalBinomial) x = x + 0.5;
-    return truncated_cumulative(s, x, cumulative_formula(s, kCumulativeAlias(s.dtype), x));
+    return truncated_cumulative(s, x, cumulative_formula(s, kCumulativeAlias(s.dtype), x, cursor));
 }
 
-// Below or above: 0 or 1; inside: the transformed formula.
-double cumulative_at(const DistSlot& s, Place place, double x) {
-    if (place == Place::below) return 0;
-    if (place == Place::above) return 1;
-    return transformed_formula(s, x);
+// Below or above: 0 or 1 (a cursor then holds no sum to continue); inside:
+// the transformed formula.
+double cumulative_at(const DistSlot& s, Place place, double x, MassCursor* cursor) {
+    if (place != Place::inside) {
+        if (cursor) cursor->reached = {};
+        return place == Place::below ? 0 : 1;
+    }
+    return transformed_formula(s, x, cursor);
 }
 
 }  // namespace
 
-double cumulative(const DistSlot& s, double x) { return cumulative_at(s, place_of(s, x), x); }
+double cumulative(const DistSlot& s, double x) {
+    return cumulative_at(s, place_of(s, x), x, nullptr);
+}
 
 double cumulative_across_cut(const DistSlot& s, double x) {
-    return cumulative_at(s, place_in_support(s, x), x);
+    return cumulative_at(s, place_in_support(s, x), x, nullptr);
+}
+
+double cumulative_continued(const DistSlot& s, double x, MassCursor& cursor) {
+    return cumulative_at(s, place_in_support(s, x), x, &cursor);
 }
 
 double interval_mass(const DistSlot& s, double x) {
-    return transformed_formula(s, x) - transformed_formula(s, x - 1);
+    return transformed_formula(s, x, nullptr) - transformed_formula(s, x - 1, nullptr);
 }
 
 }  // namespace kvz

@@ -1,7 +1,6 @@
-// Density and probability mass of an initialised slot, the validity test at
-// the poles, and the whole numbers a discrete slot's mass lives on.
+// Density and probability mass of an initialised slot, and the validity test
+// at the poles.
 #include <cmath>
-#include <limits>
 
 #include "eval/eval.h"
 #include "eval/log_mass.h"
@@ -20,10 +19,13 @@ constexpr double kPoleDensity = 1e9;
 constexpr double kSteepPowerShape = 10;
 
 // The factorials and binomial coefficients below come with their logarithms
-// from one log_gamma each, so the fallback costs no second evaluation.
+// from one log_gamma each, so the fallback costs no second evaluation. Where
+// a factorial certain to overflow makes the direct product unusable, only the
+// logarithms are formed.
 
 // mean^x e^−mean / x!, from logarithms when a factor overflows.
 double poisson_mass(double mean, double x) {
+    if (x >= kFirstOverflowingFactorial) return std::exp(log_power(mean, x) - mean - log_factorial(x));
     const double power = std::pow(mean, x);
     const double decay = std::exp(-mean);
     const WithLog fact = factorial_with_log(x);
@@ -34,6 +36,8 @@ double poisson_mass(double mean, double x) {
 
 // C(n, x) p^x (1 − p)^(n − x), from logarithms when a factor overflows.
 double binomial_mass(double n, double p, double x) {
+    if (n >= kFirstOverflowingFactorial)
+        return std::exp(log_binomial_coefficient(n, x) + log_power(p, x) + log_power(1 - p, n - x));
     const WithLog coefficient = binomial_coefficient_with_log(n, x);
     const double success = std::pow(p, x);
     const double failure = std::pow(1 - p, n - x);
@@ -44,6 +48,10 @@ double binomial_mass(double n, double p, double x) {
 
 // C(K, x) C(N − K, n − x) / C(N, n), from logarithms when a coefficient overflows.
 double hypergeometric_mass(double pop, double popsuc, double sam, double x) {
+    if (pop >= kFirstOverflowingFactorial) {
+        return std::exp(log_binomial_coefficient(popsuc, x) + log_binomial_coefficient(pop - popsuc, sam - x) -
+                        log_binomial_coefficient(pop, sam));
+    }
     const WithLog drawn = binomial_coefficient_with_log(popsuc, x);
     const WithLog rest = binomial_coefficient_with_log(pop - popsuc, sam - x);
     const WithLog all = binomial_coefficient_with_log(pop, sam);
@@ -294,7 +302,5 @@ int density_valid(const DistSlot& s, double x) {
     }
     return (pole || !std::isfinite(density(s, x))) ? 0 : 1;
 }
-
-Support discrete_support(const DistSlot& s) { return type_support(s); }
 
 }  // namespace kvz

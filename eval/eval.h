@@ -2,6 +2,8 @@
 // inverse, and the truncation step with its numerical tools.
 #pragma once
 
+#include <limits>
+
 #include "eval/rules.h"
 #include "interface/slot.h"
 
@@ -18,30 +20,6 @@ double density_across_cut(const DistSlot& s, double x);
 // wherever the density is not finite, else 1.
 int density_valid(const DistSlot& s, double x);
 
-// The whole numbers a discrete slot's mass lives on, first..last (last may be
-// +infinity). Every sum of masses runs over these only.
-Support discrete_support(const DistSlot& s);
-
-// Most masses any one sum, search or walk over whole numbers evaluates. Sums
-// skip the masses that underflow to zero and stop once further masses cannot
-// change them, so this is reached only by distributions whose mass spreads
-// over more than half a million whole numbers (a Poisson mean beyond about 1e8);
-// it keeps every call bounded.
-constexpr double kMaxMassTerms = 1 << 19;
-
-// The first whole number from `first` (up to `last`) whose mass is not zero.
-// Below the peak of a unimodal mass the values that underflow to zero form one
-// run at the start, found by halving; adding them would change no sum. Past
-// `last` when the stretch holds only such values; `first` itself when its mass
-// is not zero or no positive mass is found at the peak.
-double skip_zero_masses(const DistSlot& s, double first, double last);
-
-// Whether a zero mass after the peak means that every later mass is zero too:
-// true for the discrete types whose masses are formed directly, false for the
-// normal approximations, whose masses (differences of rounded normal
-// probabilities) can be zero between positive ones.
-bool zero_mass_ends_tail(const DistSlot& s);
-
 // Cumulative probability at x, put through the truncation transform: 0 below
 // the support and the cut, 1 above them.
 double cumulative(const DistSlot& s, double x);
@@ -52,6 +30,29 @@ double cumulative_across_cut(const DistSlot& s, double x);
 // F(x) − F(x − 1) of the truncated normal approximations: the mass of the unit
 // interval that ends at x, wherever x lies.
 double interval_mass(const DistSlot& s, double x);
+
+// Where a sum of masses up to some x stood: the next whole number to add, the
+// sum and the last mass added, the masses walked, and whether the sum had
+// already ended (no later mass changes it).
+struct MassSumState {
+    double at = -std::numeric_limits<double>::infinity();  // the x it was taken at
+    double next = 0;
+    double sum = 0;
+    double previous = 0;
+    double walked = 0;  // 0: nothing summed yet
+    bool ended = false;
+};
+
+// Successive cumulative values at points above `lower` (a bisection's lower
+// end). A sum of masses adds them one by one from the start, so the sum up to
+// x continues the one up to `lower` with the very same additions: each value
+// is cumulative(s, x) to the bit, for the cost of the masses between.
+struct MassCursor {
+    MassSumState lower;    // the state to continue from
+    MassSumState reached;  // the state the last call reached
+};
+// cumulative(s, x), continuing the cursor's sum where the type sums masses.
+double cumulative_continued(const DistSlot& s, double x, MassCursor& cursor);
 
 // Quantile at probability p: closed form where the type has one, bisection otherwise.
 double inverse(const DistSlot& s, double p);

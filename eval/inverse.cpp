@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
 
@@ -24,9 +25,6 @@ constexpr int kMaxBracketSteps = 8000;
 // widening steps (the bracket grown 1.2^16 ≈ 18-fold) is not going to reach
 // it: a density that is negative or zero out there. The bracket stops there.
 constexpr int kMaxStalledSteps = 16;
-// Repeats of a cumulative value outside (0, 1) that the bisection passes over
-// on its way into a truncated range.
-constexpr int kMaxFlatRepeats = 8;
 // Halving the widest double bracket down to two neighbouring doubles takes
 // under 2100 steps, after which the midpoint repeats and the loop ends anyway.
 constexpr int kMaxBisectionSteps = 2200;
@@ -146,7 +144,12 @@ double lower_bracket(const DistSlot& s, double p) {
 // Upper bracket end, likewise.
 double upper_bracket(const DistSlot& s, double p) {
     if (s.t_tail != kNoTail && s.t_max_flag) return s.t_max;
-    if (s.max_exists) return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
+    if (s.max_exists) {
+        // A maximum that is only where a search stopped is no bound: a cut
+        // above ends the bracket instead.
+        if (s.t_max_flag && upper_end_is_search_end(s)) return s.t_max;
+        return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
+    }
     const SearchStart start = search_start(s);
     double hi = start.centre + start.spread;
     double best = cumulative_across_cut(s, hi);
@@ -165,6 +168,16 @@ double upper_bracket(const DistSlot& s, double p) {
         hi = wider;
     }
     return hi;
+}
+
+// A quantile of a truncated slot lies inside its cut: a bisection that ended
+// outside it (on a cumulative distribution flat out there) answers the cut's
+// nearer end. An inverted cut has no inside and is left alone.
+double inside_cut(const DistSlot& s, double x) {
+    if (s.t_min_flag && s.t_max_flag && s.t_min > s.t_max) return x;
+    if (s.t_min_flag && x < s.t_min) return s.t_min;
+    if (s.t_max_flag && x > s.t_max) return s.t_max;
+    return x;
 }
 
 // The midpoint, without overflow when both ends are huge.
@@ -214,25 +227,31 @@ double inverse_bisection(const DistSlot& s, double p) {
     double hi = usable_end(upper_bracket(s, p), s.mean);
     double x = midpoint(lo, hi);
     double previous = 0;
-    int flat = 0;
+    // Every midpoint lies above the lower end: a sum of masses continues the
+    // one that reached it.
+    MassCursor cursor;
     for (int step = 0; step < kMaxBisectionSteps; ++step) {
+        const double last_x = x;
         x = midpoint(lo, hi);
-        const double f = cumulative_across_cut(s, x);
+        // The bracket can shrink no further.
+        if (step > 0 && x == last_x) return x;
+        const double f = cumulative_continued(s, x, cursor);
         // F has stopped changing between two midpoints, or has no value here.
-        // A repeat at or below 0 or at or above 1 lies outside a truncated
-        // distribution's range (F is flat there where the masses have
-        // underflowed), so the search goes on towards p instead, for a few
-        // repeats: a cumulative that stays flat outside the range is not
-        // going to reach p.
-        if (step > 0 && f == previous) {
-            if ((f > 0 && f < 1) || ++flat > kMaxFlatRepeats) return x;
-        }
+        // A repeat at or below 0 or at or above 1 lies in a tail where F is
+        // flat (the masses, or the normal probabilities, have underflowed;
+        // outside a truncated range), so the search goes on towards p
+        // instead. Each step halves the bracket, and a sum of masses costs
+        // only those between the lower end and the midpoint, so the whole
+        // search costs about two sums over the bracket.
+        if (step > 0 && f == previous && f > 0 && f < 1) return x;
         if (std::isnan(f)) return x;
         if (std::fabs(f - p) <= kBisectionTolerance) return x;
-        if (f <= p)
+        if (f <= p) {
             lo = x;
-        else
+            cursor.lower = cursor.reached;
+        } else {
             hi = x;
+        }
         previous = f;
     }
     return x;

@@ -33,6 +33,23 @@ inline WithLog factorial_with_log(double x) {
     return {f, std::log(f)};
 }
 
+// From here on x! (and so any product or quotient formed with it directly)
+// overflows: ln 171! is about 706.6, ln 172! about 711.7, past the largest
+// double's 709.8. A mass whose direct formula takes such a factorial is only
+// ever formed from logarithms, which then need no direct value at all.
+constexpr double kFirstOverflowingFactorial = 171;
+
+// ln x! as factorial_with_log(x).log gives it, without the direct value.
+inline double log_factorial(double x) {
+    if (x > kLogFactorialSwitch) return log_gamma(x + 1);
+    return std::log(factorial(x));
+}
+
+// binomial_coefficient_with_log(n, k).log, without the direct values.
+inline double log_binomial_coefficient(double n, double k) {
+    return log_factorial(n) - log_factorial(n - k) - log_factorial(k);
+}
+
 // binomial_coefficient(n, k), bit for bit, and its logarithm, the three
 // factorials combined in the same order, each factorial's log_gamma taken once.
 inline WithLog binomial_coefficient_with_log(double n, double k) {

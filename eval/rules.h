@@ -87,13 +87,6 @@ inline double degenerate_value(const DistSlot& s) {
     return s.mean;
 }
 
-// A quantile of a truncated slot lies inside its cut.
-inline double inside_cut(const DistSlot& s, double x) {
-    if (s.t_max_flag && x > s.t_max) x = s.t_max;
-    if (s.t_min_flag && x < s.t_min) x = s.t_min;
-    return x;
-}
-
 // The logarithm of the untruncated distribution's tail at x on `side`
 // (kLowerTail: F(x); kUpperTail: 1 − F(x)) and of its density, for the types
 // a truncation can measure from a tail (normal, lognormal); NaN for the others.

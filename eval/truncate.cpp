@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "eval/rules.h"
 
 namespace kvz {
@@ -101,54 +102,68 @@ double strip_moment(DistSlot& s, int kind, double lo, double hi) {
     return sum;
 }
 
-// The whole numbers of [lo, hi] (each end truncated toward zero) that lie in
-// the type's support; first > last when there are none.
-struct WholeRange {
-    double first;
-    double last;
-};
-
-WholeRange whole_range(const DistSlot& s, double lo, double hi) {
-    const Support support = discrete_support(s);
-    WholeRange r{std::trunc(lo), std::trunc(hi)};
-    if (r.first < support.first) r.first = support.first;
-    if (r.last > support.last) r.last = support.last;
-    return r;
-}
-
 // Discrete moments: the integrand weighted by the mass at every whole number
 // of the window, with the mode search over the same masses. Several kinds are
 // summed in one pass over the masses; each kind's sum takes the same terms in
 // the same order as it would alone.
 constexpr int kMaxKindsPerPass = 3;
 
-void sum_moments(DistSlot& s, const int* kinds, double* sums, int count, double lo, double hi) {
-    // Masses that underflowed to zero below the peak add nothing and cannot
-    // be the mode: the sums start after them, and end at two zero masses in a
-    // row above it where no later mass can be positive. At most kMaxMassTerms
-    // values.
-    const WholeRange r = whole_range(s, lo, hi);
-    const double first = skip_zero_masses(s, r.first, r.last);
-    const bool zero_ends = zero_mass_ends_tail(s);
-    for (int k = 0; k < count; ++k) sums[k] = 0.0;
-    double fmax = 0.0;
-    double terms = 0.0;
-    double previous = -1.0;
-    for (double i = first; i <= r.last && terms < kMaxMassTerms; i += 1.0, terms += 1.0) {
-        const double p = density(s, i);
-        if (zero_ends && fmax > 0 && p == 0 && previous == 0) break;
-        previous = p;
-        for (int k = 0; k < count; ++k) sums[k] = sums[k] + moment_integrand(s, kinds[k], i) * p;
-        if (i == first || p > fmax) {
-            fmax = p;
-            s.dmode = i;
-        }
-    }
+// Whether the term at m is past the centre of its integrand: the integrand
+// (m, or m less the mean, to a power) is positive and grows from m − 1 on. A
+// term there is the one before it times the growth of the integrand (which
+// slows) times the ratio of successive masses (which falls for every directly
+// formed discrete mass): once such a term is smaller than the one before it,
+// every later one is smaller still.
+bool past_integrand_centre(const DistSlot& s, int kind, double m) {
+    return kind == kRaw ? m - 1 > 0 : m - 1 > s.dmean;
 }
 
+// The sums start after the masses that underflowed to zero below the peak
+// (they add nothing and cannot be the mode) and end where no later mass can
+// change them: at two zero masses in a row, or, for the types whose masses
+// are formed directly, once every sum's term is falling and absorbed; for the
+// normal approximations, after the last mass that is not zero. False
+// when the sums are not the answer: the walk reached kMaxMassTerms masses or
+// a sum is not a number.
+bool sum_moments(DistSlot& s, const int* kinds, double* sums, int count, double lo, double hi) {
+    double last_term[kMaxKindsPerPass];
+    for (int k = 0; k < count; ++k) {
+        sums[k] = 0.0;
+        last_term[k] = std::numeric_limits<double>::quiet_NaN();
+    }
+    double fmax = 0.0;
+    bool first = true;
+    const WalkRules rules{.skip_zeros = true, .settle = zero_mass_ends_tail(s), .two_zeros = true};
+    WholeRange r = whole_range(s, lo, hi);
+    r.last = last_moving_mass(s, r.first, r.last);
+    const WalkEnd end = walk_masses_up(s, r, rules, [&](double i, double p) {
+        // A pass that sums nothing (the mode search alone) never settles early.
+        bool unchanged = count > 0;
+        bool undefined = false;
+        for (int k = 0; k < count; ++k) {
+            const double term = moment_integrand(s, kinds[k], i) * p;
+            const double next = sums[k] + term;
+            const bool falling = std::fabs(term) < std::fabs(last_term[k]);
+            if (!(next == sums[k] && falling && past_integrand_centre(s, kinds[k], i))) unchanged = false;
+            sums[k] = next;
+            last_term[k] = term;
+            if (std::isnan(next)) undefined = true;
+        }
+        if (first || p > fmax) {
+            fmax = p;
+            s.dmode = i;
+            first = false;
+        }
+        if (undefined) return Flow::undefined;
+        return unchanged ? Flow::unchanged : Flow::more;
+    });
+    return walk_complete(end);
+}
+
+// One kind's sum; not a number when the walk did not complete.
 double sum_moment(DistSlot& s, int kind, double lo, double hi) {
     double sum;
-    sum_moments(s, &kind, &sum, 1, lo, hi);
+    if (!sum_moments(s, &kind, &sum, 1, lo, hi)) return std::numeric_limits<double>::quiet_NaN();
     return sum;
 }
 
@@ -175,8 +190,13 @@ Side lower_side(DistSlot& s, bool bounded) {
     return {mass_or_nothing(cumulative(s, below)), s.t_min};
 }
 
+// Without a cut, the upper side of a type whose maximum is only a search end
+// does not end its window: the sums run on to where the masses end.
 Side upper_side(DistSlot& s, bool bounded) {
-    if (!s.t_max_flag) return {0.0, s.max_exists ? s.maximum : inverse(s, kFreeUpperQuantile)};
+    if (!s.t_max_flag) {
+        if (upper_end_is_search_end(s)) return {0.0, std::numeric_limits<double>::infinity()};
+        return {0.0, bounded ? s.maximum : inverse(s, kFreeUpperQuantile)};
+    }
     s.max_exists = 1;
     if (bounded && !(s.t_max < s.maximum)) return {0.0, s.maximum};
     return {mass_or_nothing(1.0 - cumulative(s, s.t_max)), s.t_max};
@@ -244,6 +264,21 @@ bool store_transform(DistSlot& s, const TailCut& tail, const Side& below, const 
     s.t_factor = factor;
     s.t_pbelow = below.mass;
     return true;
+}
+
+// A type whose working maximum is only where its upper-bound search stopped
+// searches again, on the truncated masses, when a cut below has moved mass
+// beyond it: its maximum (the reported upper end, the end of the inverse's
+// bracket and of the sampling table's range) then covers kBoundSearchMass of
+// the truncated mass. Where it already does, it stays.
+void extend_search_end(DistSlot& s, const Side& below) {
+    if (!upper_end_is_search_end(s) || s.t_max_flag || !(below.mass > 0.0)) return;
+    const double from = whole_range(s, below.limit, below.limit).first;
+    double covered = 0.0;
+    walk_masses_up(s, {from, s.maximum - 1}, {.skip_zeros = true},
+                   [&](double, double mass) { return add_mass(covered, mass); });
+    if (covered >= kBoundSearchMass) return;
+    s.maximum = search_end(s, std::fmax(from, s.maximum), covered);
 }
 
 // A cut on one side and a bound of the distribution on the other leave the
@@ -314,6 +349,29 @@ void single_value_statistics(DistSlot& s, double value) {
     s.dstdev = 0.0;
 }
 
+// A moment sum that did not complete withdraws what it measures: the values
+// become not a number and their flags are cleared.
+void withdraw_central_moments(DistSlot& s) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    s.var_exists = 0;
+    s.skw_exists = 0;
+    s.krt_exists = 0;
+    s.dvariance = kNaN;
+    s.dstdev = kNaN;
+    s.dskewness = kNaN;
+    s.dkurtosis = kNaN;
+}
+
+// Likewise the mean, the mode its pass searched for and every moment centred on it.
+void withdraw_mean(DistSlot& s) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    s.avg_exists = 0;
+    s.mod_exists = 0;
+    s.dmean = kNaN;
+    s.dmode = kNaN;
+    withdraw_central_moments(s);
+}
+
 // The statistics of the truncated distribution, in a fixed order: the
 // central moments are centred on the mean stored first.
 void truncated_statistics(DistSlot& s, double lo, double hi) {
@@ -325,11 +383,14 @@ void truncated_statistics(DistSlot& s, double lo, double hi) {
     bool have_v = false, have_m3 = false, have_m4 = false;
     double v = 0.0, m3 = 0.0, m4 = 0.0;
     if (s.avg_exists) {
-        s.dmean = moment(kRaw);
+        const bool summed = !by_quantiles && s.dclass != 1;
+        int raw = kRaw;
+        if (!summed) s.dmean = moment(kRaw);
+        else if (!sum_moments(s, &raw, &s.dmean, 1, lo, hi)) withdraw_mean(s);
         have_v = s.var_exists != 0;
         have_m3 = s.skw_exists != 0;
         have_m4 = s.krt_exists != 0;
-        if (!by_quantiles && s.dclass != 1) {
+        if (summed && s.avg_exists) {
             // The central moments of a discrete slot share one pass over its masses.
             int kinds[kMaxKindsPerPass];
             double* targets[kMaxKindsPerPass];
@@ -344,9 +405,13 @@ void truncated_statistics(DistSlot& s, double lo, double hi) {
             ask(have_m3, kThird, &m3);
             ask(have_m4, kFourth, &m4);
             double sums[kMaxKindsPerPass];
-            sum_moments(s, kinds, sums, count, lo, hi);
-            for (int k = 0; k < count; ++k) *targets[k] = sums[k];
-        } else {
+            if (sum_moments(s, kinds, sums, count, lo, hi)) {
+                for (int k = 0; k < count; ++k) *targets[k] = sums[k];
+            } else {
+                withdraw_central_moments(s);
+                have_v = have_m3 = have_m4 = false;
+            }
+        } else if (!summed) {
             if (have_v) v = moment(kSecond);
             if (have_m3) m3 = moment(kThird);
             if (have_m4) m4 = moment(kFourth);
@@ -372,7 +437,8 @@ void truncate(DistSlot& s) {
     // Masses and quantiles below are those of the untruncated distribution.
     clear_truncation(s);
     const bool bounded_below = s.min_exists != 0;
-    const bool bounded_above = s.max_exists != 0;
+    // The upper end of a type that has none is only where a search stopped.
+    const bool bounded_above = s.max_exists != 0 && !upper_end_is_search_end(s);
     grant_moments(s, bounded_below, bounded_above);
 
     const Side below = lower_side(s, bounded_below);
@@ -384,6 +450,7 @@ void truncate(DistSlot& s) {
         return;
     }
     s.cut_in_force = 1;
+    extend_search_end(s, below);
 
     // A cut beyond the quantile that ends a free side leaves the window
     // empty; that side's limit is then taken from the truncated distribution.

@@ -6,6 +6,7 @@
 
 #include "eval/eval.h"
 #include "eval/log_mass.h"
+#include "eval/masses.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
 
@@ -14,16 +15,7 @@ namespace kvz {
 void upper_bound_search(DistSlot& s, double start, bool admissible) {
     s.minimum = start;
     s.maximum = start;
-    if (!admissible) return;
-    constexpr double kEndless = std::numeric_limits<double>::infinity();
-    s.maximum = skip_zero_masses(s, start, kEndless);
-    double sum = 0;
-    double steps = 0;
-    do {
-        sum = sum + density(s, s.maximum);
-        s.maximum = s.maximum + 1;
-        steps = steps + 1;
-    } while (sum < kBoundSearchMass && steps < kMaxMassTerms);
+    if (admissible) s.maximum = search_end(s, start, 0.0);
 }
 
 // A mass below this share of the best one ends the mode search.
@@ -35,19 +27,24 @@ void mode_search(DistSlot& s) {
     // Zero masses below the peak never beat `best`: the search starts at the
     // first positive one, else right after `minimum` (its whole part).
     const double first_mass = skip_zero_masses(s, s.minimum, s.maximum);
-    double k = first_mass > s.minimum ? first_mass : std::trunc(s.minimum + 1);
+    const double k = first_mass > s.minimum ? first_mass : std::trunc(s.minimum + 1);
     // The hypergeometric mass rises to its peak and falls after it. Near a
     // wide peak the computed masses carry rounding noise of about 1e-6 of
     // themselves, so the search goes on past the first fall and stops only
     // once a mass is well below `best`: no later value can beat it then.
-    for (double steps = 0; k <= s.maximum && steps < kMaxMassTerms; steps = steps + 1, k = k + 1) {
-        const double d = density(s, k);
+    const WalkEnd end = walk_masses_up(s, {k, s.maximum}, {}, [&](double v, double d) {
         if (d > best) {
-            s.dmode = k;
+            s.dmode = v;
             best = d;
         } else if (d < best * kModeSearchMargin) {
-            break;
+            return Flow::done;
         }
+        return Flow::more;
+    });
+    // A peak not reached within the walk's bound is not known.
+    if (end == WalkEnd::bound) {
+        s.dmode = std::numeric_limits<double>::quiet_NaN();
+        s.mod_exists = 0;
     }
 }
 

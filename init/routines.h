@@ -23,18 +23,15 @@ constexpr double kLowQuantile = 0.005;
 constexpr double kMedianQuantile = 0.5;
 constexpr double kHighQuantile = 0.995;
 
-// Upper-bound search of the unbounded discrete types: from `start`, add masses
-// until they reach kBoundSearchMass and leave `maximum` one above the last
-// value added (masses that underflowed to zero at the start are passed over at
-// once). A slot whose parameters are outside the type's domain (`admissible`
-// false) keeps the range [start, start]; every search stops after
-// kMaxMassTerms masses, leaving the range it reached.
-constexpr double kBoundSearchMass = 0.999999;
+// Upper-bound search of the unbounded discrete types: `maximum` becomes the
+// search_end() from `start`. A slot whose parameters are outside the type's
+// domain (`admissible` false) keeps the range [start, start].
 void upper_bound_search(DistSlot& s, double start, bool admissible);
 
 // Mode of a unimodal mass over minimum..maximum (ties keep the lower value),
 // passing over the zero masses below the peak and stopping once the masses
-// have fallen well below the best; at most kMaxMassTerms masses.
+// have fallen well below the best. A peak not reached within kMaxMassTerms
+// masses leaves the mode not a number, its flag cleared.
 void mode_search(DistSlot& s);
 
 }  // namespace kvz

@@ -1,6 +1,7 @@
 // Random variates: one uniform per variate, turned into a value by the
 // method precalc chose for the slot.
 #include <cmath>
+#include <limits>
 
 #include "eval/eval.h"
 #include "interface/catalogue.h"
@@ -78,39 +79,44 @@ double sample_normal_based(DistSlot& s) {
 // one mass at a time, until the cumulative probability below a value drops
 // under u. A zero mass ends the walk at the value above it: below the peak
 // no value further down has mass either (rounding in the running
-// probability can leave it just above a tiny u).
+// probability can leave it just above a tiny u). A walk that reaches its
+// bound answers not a number.
 double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
-    double v = s.table_x[0];
+    double result = s.table_x[0];
     double c = s.table_p[0];
-    for (double steps = 0; v > r.first && steps < kMaxMassTerms; steps = steps + 1) {
-        const double mass = density(s, v);
-        if (mass == 0 && v < s.table_x[0]) return v + 1.0;
+    const WalkEnd end = walk_masses_down(s, s.table_x[0], r.first + 1, [&](double v, double mass) {
+        result = v;
+        if (mass == 0 && v < s.table_x[0]) {
+            result = v + 1.0;
+            return Flow::done;
+        }
         const double below = c - mass;
-        if (u > below || std::isnan(below)) return v;  // a sum that is no number ends the walk
+        if (u > below || std::isnan(below)) return Flow::done;  // a sum that is no number ends the walk
         c = below;
-        v -= 1.0;
-    }
-    return v;
+        result = v - 1.0;
+        return Flow::more;
+    });
+    if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
+    return result;
 }
 
 // Whole number above the table: keep summing masses beyond its last entry
 // until they reach u. When they never do, the range's last value; or, once
 // the falling masses no longer change the sum (none later can), the value
-// reached there.
+// reached there. A walk that reaches its bound answers not a number.
 double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
     const int last = s.table_count - 1;
-    double v = s.table_x[last];
+    double result = s.table_x[last];
     double c = s.table_p[last];
-    double previous = s.table_count > 1 ? c - s.table_p[last - 1] : 0.0;
-    for (double steps = 0; v < r.last && steps < kMaxMassTerms; steps = steps + 1) {
-        v += 1.0;
-        const double mass = density(s, v);
-        if (mass < previous && c + mass == c) return v;
-        c += mass;
-        if (u <= c || std::isnan(c)) return v;  // a sum that is no number ends the walk
-        previous = mass;
-    }
-    return v;
+    WalkRules rules{.settle = true};
+    rules.previous = s.table_count > 1 ? c - s.table_p[last - 1] : 0.0;
+    const WalkEnd end = walk_masses_up(s, {result + 1.0, r.last}, rules, [&](double v, double mass) {
+        result = v;
+        const Flow flow = add_mass(c, mass);
+        return u <= c ? Flow::done : flow;
+    });
+    if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
+    return result;
 }
 
 // Index of the first entry with u <= table_p, or table_count when none.

@@ -2,8 +2,10 @@
 // the direct methods, the discrete and cumulative tables, and the draw-time
 // extension of a cumulative table.
 #include <cmath>
+#include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "interface/catalogue.h"
 #include "sampling/sampling.h"
 
@@ -18,9 +20,6 @@ constexpr int kHalfSteps = 500;
 constexpr int kCdfTableCount = 2 * kHalfSteps + 1;
 // Each extension step moves the table's end 10 % further from the centre.
 constexpr double kExtendGrowth = 1.1;
-// Widest range of whole numbers a discrete table (with its draw-time walks
-// beyond the stored entries) covers; keeps precalc and every draw bounded.
-constexpr double kDiscreteRangeLimit = 1e8;
 
 // Types without a truncation step (the degenerate type, and the codes that
 // dinitialise does not initialise) ignore the truncation flags here too.
@@ -55,26 +54,30 @@ void fill_discrete(DistSlot& s, double first, int count, double start_sum) {
     s.table_count = count;
 }
 
+// A table whose masses could not be summed within the walks' bound holds one
+// entry that is not a number: every draw from it answers not a number.
+void mark_unsummed(DistSlot& s) {
+    s.table_x[0] = std::numeric_limits<double>::quiet_NaN();
+    s.table_p[0] = std::numeric_limits<double>::quiet_NaN();
+    s.table_count = 1;
+}
+
 // A range wider than the table: the table holds the kTableSize whole numbers
 // centred on the median of the range's mass, each with the mass summed from
 // the range's start. Draws that fall outside it are served by walking the
 // masses beyond the table's ends (dvalue).
 void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
-    // The sums start after the masses that underflowed to zero (they add
-    // nothing) and take at most kMaxMassTerms masses each. Past the peak, once
-    // a mass no longer changes the total no later (smaller) one can: the total
-    // stops there, as the whole range would give it, so a range reaching far
-    // beyond the mass costs nothing extra.
+    // The total starts after the masses that underflowed to zero (they add
+    // nothing) and ends once no later mass can change it, as the whole range
+    // would give it, so a range reaching far beyond the mass costs nothing
+    // extra.
     const double from = skip_zero_masses(s, r.first, r.last);
-    const double end = std::fmin(r.last, from + (kMaxMassTerms - 1));
     double total = 0.0;
-    double previous = 0.0;
-    for (double v = from; v <= end; v += 1.0) {
-        const double mass = density(s, v);
-        if (v > from && mass < previous && total + mass == total) break;
-        total += mass;
-        previous = mass;
-        if (std::isnan(total)) break;  // no later mass can change it
+    const WalkRules rules{.settle = true, .two_zeros = true};
+    if (walk_masses_up(s, {from, r.last}, rules, [&](double, double mass) { return add_mass(total, mass); }) ==
+        WalkEnd::bound) {
+        mark_unsummed(s);
+        return;
     }
     // The running sums of the last values before the median stay in a ring,
     // so that the mass below a table starting kTableSize / 2 values under the
@@ -85,13 +88,14 @@ void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
     // is no median to look for: the table starts at the range's start.
     double centre = from;
     double run = 0.0;
-    for (double v = from; v <= end && total > 0; v += 1.0) {
-        run += density(s, v);
-        ring[static_cast<long long>(v - from) % kRing] = run;
-        if (run >= total / 2) {
+    if (total > 0) {
+        walk_masses_up(s, {from, r.last}, {}, [&](double v, double mass) {
+            run += mass;
+            ring[static_cast<long long>(v - from) % kRing] = run;
+            if (run < total / 2) return Flow::more;
             centre = v;
-            break;
-        }
+            return Flow::done;
+        });
     }
     double start = centre - kTableSize / 2;
     if (start < r.first) start = r.first;
@@ -99,8 +103,12 @@ void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
     double below = 0.0;
     if (start - 1 >= from && centre - (start - 1) < kRing && start - 1 <= centre) {
         below = ring[static_cast<long long>(start - 1 - from) % kRing];
-    } else {
-        for (double v = from; v < start; v += 1.0) below += density(s, v);
+    } else if (walk_masses_up(s, {from, start - 1}, {}, [&](double, double mass) {
+                   below += mass;
+                   return Flow::more;
+               }) == WalkEnd::bound) {
+        mark_unsummed(s);
+        return;
     }
     fill_discrete(s, start, kTableSize, below);
 }
@@ -140,19 +148,6 @@ void prepare_cdf_table(DistSlot& s) {
 }
 
 }  // namespace
-
-DiscreteRange discrete_range(const DistSlot& s) {
-    const double lower = s.t_min_flag ? s.t_min : s.minimum;
-    const double upper = s.t_max_flag ? s.t_max : s.maximum;
-    const Support support = discrete_support(s);
-    double first = std::trunc(lower);
-    double last = std::floor(upper);
-    if (first < support.first) first = support.first;
-    if (last > support.last) last = support.last;
-    if (!std::isfinite(first)) return {0.0, -1.0};
-    if (last - first + 1 > kDiscreteRangeLimit) last = first + (kDiscreteRangeLimit - 1);
-    return {first, last};
-}
 
 void precalc(DistSlot& s) {
     s.sample_type = choose_sample_type(s);

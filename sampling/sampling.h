@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "eval/masses.h"
 #include "interface/slot.h"
 
 namespace kvz {
@@ -110,14 +111,6 @@ double table_interpolate(const double* a, const double* b, int n, double u);
 void precalc(DistSlot& s);
 bool table_extend_down(DistSlot& s, double u);
 bool table_extend_up(DistSlot& s, double u);
-
-// The whole numbers a discrete table covers: the slot's range (truncation
-// points or working bounds) inside the type's support. Empty when last < first.
-struct DiscreteRange {
-    double first;
-    double last;
-};
-DiscreteRange discrete_range(const DistSlot& s);
 
 double dvalue(DistSlot& s);
 

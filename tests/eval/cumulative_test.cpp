@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "special/special.h"
 #include "tests/eval/test_slots.h"
 
@@ -164,13 +165,12 @@ TEST(Cumulative, EndlessSumsStopOnceTheTailCannotChangeThem) {
     }
 }
 
-TEST(Cumulative, FlatMassesEndAtTheTermLimitWithAPartialSum) {
-    // Masses of 1e-300 that never fall: the sum ends at its term limit and
-    // answers the partial sum, a small non-negative number.
+TEST(Cumulative, FlatMassesBeyondTheTermLimitAreNotANumber) {
+    // Masses of 1e-300 that never fall: the sum reaches its term limit, and a
+    // partial sum is no answer.
     const auto geometric = make_slot({.dtype = kGeometric, .p = 1e-300});
-    const double f = cumulative(*geometric, 1e12);
-    EXPECT_GT(f, 0.0);
-    EXPECT_LT(f, 1e-280);
+    EXPECT_TRUE(std::isnan(cumulative(*geometric, 1e12)));
+    EXPECT_GT(cumulative(*geometric, 1e5), 0.0);  // within the limit: summed
 }
 
 TEST(Cumulative, InverseGaussianWithALargeShapeRatioMatchesReference) {
@@ -250,6 +250,54 @@ TEST(MassSums, WideDistributionsSumFromWhereTheirMassIs) {
     EXPECT_NEAR(cumulative(*poisson, 1e6), 0.5002659614862837, 1e-9);
     auto hyper = make_slot({.dtype = kHypergeometric, .pop = 2e9, .popsuc = 1e9, .sam = 1e9});
     EXPECT_NEAR(cumulative(*hyper, 5e8), 0.5000179290324498, 1e-6);
+}
+
+// A binomial n of 1e9 spreads its mass over some 1.2 million whole numbers:
+// summed to the true value (0.5 plus half the mass at the mean), as far as
+// masses formed from log_gamma of arguments near 1e9 (good to about 1e-6) allow.
+TEST(Cumulative, HugeBinomialIsSummedToItsTrueValue) {
+    const auto s = make_slot({.dtype = kBinomial, .n = 1000000000, .p = 0.5});
+    EXPECT_NEAR(cumulative(*s, 5e8), 0.5 + 0.5 / std::sqrt(2 * 3.141592653589793 * 2.5e8), 1e-6);
+}
+
+// A sum continued from a lower point takes the very same additions: every
+// value equals the fresh one to the bit, whatever the type's stop rule.
+TEST(Cumulative, ContinuedSumsEqualFreshOnes) {
+    const test::Params cases[] = {
+        {.dtype = kPoisson, .mean = 300},
+        {.dtype = kGeometric, .p = 0.01},
+        {.dtype = kBinomial, .n = 5000, .p = 0.3},
+        {.dtype = kLogSeries, .shape_a = 0.99},
+        {.dtype = kHypergeometric, .pop = 1000, .popsuc = 300, .sam = 200},
+    };
+    for (const auto& in : cases) {
+        const auto s = make_slot(in);
+        MassCursor cursor;
+        for (double x = -3; x < 4000; x = x * 1.5 + 7.25) {
+            EXPECT_EQ(cumulative_continued(*s, x, cursor), cumulative(*s, x)) << in.dtype << " " << x;
+            cursor.lower = cursor.reached;
+        }
+    }
+}
+
+// The whole numbers of a window or a table range: both ends rounded down
+// (a cut at -3.7 takes away the mass at and below -4.7, so -4 stays), both
+// inside the support.
+TEST(MassRange, WindowsTakeTheWholeNumbersNotAboveTheirUpperEnd) {
+    const auto s = make_slot({.dtype = kDiscreteUniform, .minimum = -5, .maximum = 5});
+    struct Case { double lo, hi, first, last; };
+    const Case cases[] = {{-3.7, -1.5, -4, -2}, {-9, 2.5, -5, 2}, {0.5, 9, 0, 5}, {2, 1, 2, 1}};
+    for (const auto& c : cases) {
+        const WholeRange r = whole_range(*s, c.lo, c.hi);
+        EXPECT_EQ(r.first, c.first) << c.lo << " " << c.hi;
+        EXPECT_EQ(r.last, c.last) << c.lo << " " << c.hi;
+        s->t_min_flag = s->t_max_flag = 1;
+        s->t_min = c.lo;
+        s->t_max = c.hi;
+        const DiscreteRange d = discrete_range(*s);
+        EXPECT_EQ(d.first, c.first) << c.lo << " " << c.hi;
+        EXPECT_EQ(d.last, c.last) << c.lo << " " << c.hi;
+    }
 }
 
 }  // namespace

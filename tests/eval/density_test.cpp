@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "tests/eval/test_slots.h"
 
 namespace kvz {
@@ -160,7 +161,7 @@ TEST(Density, LargeParameterMassesStayFiniteAndSumToOne) {
     for (const auto& c : cases) {
         const auto s = make_slot(c.in);
         EXPECT_NEAR(density(*s, c.x), c.ref, 1e-8 * c.ref) << c.what;
-        const Support support = discrete_support(*s);
+        const Support support = type_support(*s);
         const double last = std::isfinite(support.last) ? support.last : 3000;
         double sum = 0;
         for (double i = support.first; i <= last; ++i) {
@@ -290,7 +291,7 @@ TEST(DiscreteSupport, CoversTheWholeNumbersEachTypeCanTake) {
     };
     for (const auto& c : cases) {
         const auto s = make_slot(c.in);
-        const Support got = discrete_support(*s);
+        const Support got = type_support(*s);
         EXPECT_EQ(got.first, c.first) << c.in.dtype;
         EXPECT_EQ(got.last, c.last) << c.in.dtype;
     }

@@ -190,6 +190,31 @@ TEST(Inverse, TruncatedDiscreteQuantileStaysInsideTheCut) {
     }
 }
 
+// A quantile of a truncated slot lies inside its cut, also where the
+// cumulative distribution is flat at 0 across it: a geometric p of 2^-1022
+// cut to [1, 6], whose cut masses round to nothing, and whose search end lies
+// far beyond the cut. The bracket of a type without an upper bound ends at
+// the cut above.
+TEST(Inverse, TruncatedQuantilesLieInsideTheCut) {
+    auto s = make_slot({.dtype = kGeometric, .p = std::ldexp(1.0, -1022)});
+    s->minimum = 0;
+    s->maximum = 1835008;
+    s->t_min_flag = s->t_max_flag = 1;
+    s->t_min = 1;
+    s->t_max = 6;
+    for (double p : {0.001, 0.3, 0.999}) {
+        const double x = inverse(*s, p);
+        EXPECT_GE(x, 1.0) << p;
+        EXPECT_LE(x, 6.0) << p;
+    }
+    auto n = make_slot({.dtype = kNormal, .mean = 0, .stdev = 1});
+    n->minimum = -3;
+    n->maximum = 3;
+    n->t_min_flag = 1;
+    n->t_min = 50;  // far beyond the mass: the cumulative is flat below 0
+    EXPECT_GE(inverse(*n, 0.5), 50.0);
+}
+
 TEST(InverseBisection, UnsafeSlotsEndPromptlyWithAFiniteAnswer) {
     struct Case { const char* what; Params in; double p; };
     const Case cases[] = {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "eval/eval.h"
@@ -531,6 +532,140 @@ TEST_F(Truncation, ValuesOutsideTheCutHaveNoMass) {
     EXPECT_NEAR(cumulative(poisson, 6), 1.0, 1e-12);
     EXPECT_EQ(inverse_whole(poisson, 0.5), 3);
     EXPECT_EQ(inverse_whole(poisson, 0.1), 2);
+}
+
+// The Poisson, geometric and logarithmic series have no upper bound: their
+// working maximum is only where the upper-bound search stopped. Truncated,
+// their sums run to the cut, or to where the masses end, and a cut below
+// beyond the search end still finds the mass there.
+TEST_F(Truncation, SearchEndTypesHaveAFreeUpperSide) {
+    struct Case {
+        const char* what;
+        Inputs in;
+        double mean, variance, tol;
+    };
+    const Case cases[] = {
+        // scipy.stats.poisson(3) on 0..20, renormalised.
+        {"Poisson 3 cut above at 20", {.dtype = 6, .mean = 3, .upper = 1, .t_max = 20}, 2.99999999978594,
+         2.9999999961469, 1e-12},
+        // failures before the first success, p = 0.5, on 1..40: 1 + a
+        // geometric on 0..39, mean and variance 2 less about 1e-9.
+        {"geometric 0.5 cut to 1..40", {.dtype = 7, .p = 0.5, .lower = 1, .t_min = 1, .upper = 1, .t_max = 40},
+         2.0, 2.0, 2e-9},
+        // Memoryless: the geometric shifted to 30.
+        {"geometric 0.5 cut below at 30", {.dtype = 7, .p = 0.5, .lower = 1, .t_min = 30}, 31.0, 2.0, 1e-12},
+        // theta 0.5 cut below at 3: theta^k / k over k = 3..400, renormalised.
+        {"log series 0.5 cut below at 3", {.dtype = 20, .shape_a = 0.5, .lower = 1, .t_min = 3}, 3.6685303477828946,
+         1.2160064785274858, 1e-12},
+    };
+    for (const auto& c : cases) {
+        const DistSlot& s = initialise(c.in);
+        EXPECT_TRUE(near(s.dmean, c.mean, c.tol)) << c.what;
+        EXPECT_TRUE(near(s.dvariance, c.variance, c.tol)) << c.what;
+        EXPECT_GT(s.dmaximum, s.dminimum) << c.what;
+    }
+    const DistSlot& shifted = initialise({.dtype = 7, .p = 0.5, .lower = 1, .t_min = 30});
+    EXPECT_EQ(shifted.dminimum, 30.0);
+    EXPECT_EQ(shifted.dmode, 30.0);
+    EXPECT_EQ(std::floor(inverse(shifted, 0.5)), 30.0);  // the median: on the step of 30
+    EXPECT_GE(cumulative(shifted, shifted.dmaximum), 0.999999);
+}
+
+// The moment sums stop once no later mass can change them; each statistic
+// keeps the bits of the sum over every whole number of the window, out to
+// where the masses have underflowed.
+TEST_F(Truncation, DiscreteMomentSumsStopOnlyWhereNoLaterMassCounts) {
+    struct Case {
+        Inputs in;
+        double first, last;  // the window, and far enough for its masses to end
+    };
+    const Case cases[] = {
+        {{.dtype = 6, .mean = 50, .lower = 1, .t_min = 10}, 10, 3000},
+        {{.dtype = 6, .mean = 3, .upper = 1, .t_max = 1e6}, 0, 3000},
+        {{.dtype = kBinomial, .n = 1000, .p = 0.3, .lower = 1, .t_min = 100}, 100, 1000},
+        {{.dtype = 7, .p = 0.2, .lower = 1, .t_min = 3}, 3, 5000},
+        {{.dtype = 7, .p = 0.5, .lower = 1, .t_min = 30}, 30, 3000},
+        {{.dtype = 20, .shape_a = 0.9, .lower = 1, .t_min = 2}, 2, 20000},
+    };
+    for (const auto& c : cases) {
+        const DistSlot& s = initialise(c.in);
+        double mean = 0, m2 = 0, m3 = 0, m4 = 0;
+        for (double i = c.first; i <= c.last; i += 1) mean = mean + i * density(s, i);
+        for (double i = c.first; i <= c.last; i += 1) {
+            const double d = i - mean, p = density(s, i);
+            m2 = m2 + d * d * p;
+            m3 = m3 + d * d * d * p;
+            m4 = m4 + d * d * d * d * p;
+        }
+        EXPECT_EQ(s.dmean, mean) << c.in.dtype << " " << c.first;
+        EXPECT_EQ(s.dvariance, m2) << c.in.dtype << " " << c.first;
+        EXPECT_EQ(s.dskewness, m3 / std::sqrt(m2 * m2 * m2)) << c.in.dtype << " " << c.first;
+        EXPECT_EQ(s.dkurtosis, m4 / m2 / m2) << c.in.dtype << " " << c.first;
+    }
+}
+
+// The normal approximations' masses are zero wherever their cumulative
+// distribution stands still, as it does far from the peak: the sums pass over
+// those runs and keep the bits of the sum over the whole window.
+TEST_F(Truncation, NormalApproximationSumsPassOverTheirStillRuns) {
+    const Inputs cases[] = {
+        {.dtype = 31, .mean = 1e5, .lower = 1, .t_min = 1, .upper = 1, .t_max = 2e5},
+        {.dtype = 30, .n = 100000, .p = 0.3, .lower = 1, .t_min = 1, .upper = 1, .t_max = 1e5},
+    };
+    for (const auto& in : cases) {
+        const DistSlot& s = initialise(in);
+        double mean = 0, m2 = 0;
+        for (double i = 1; i <= in.t_max; i += 1) mean = mean + i * density(s, i);
+        for (double i = 1; i <= in.t_max; i += 1) m2 = m2 + (i - mean) * (i - mean) * density(s, i);
+        EXPECT_EQ(s.dmean, mean) << in.dtype;
+        EXPECT_EQ(s.dvariance, m2) << in.dtype;
+    }
+}
+
+// Masses spread over up to about 1.5 million whole numbers are summed to
+// their true value; beyond that reach a sum is not a number and the
+// statistics it measures are withdrawn.
+TEST_F(Truncation, HugeDiscreteParametersAreSummedOrNotANumber) {
+    struct Reach {
+        const char* what;
+        Inputs in;
+        double mean;
+    };
+    // log_gamma of arguments near 1e9 leaves the masses good to about 1e-6.
+    const Reach within[] = {
+        {"Poisson 1e9 cut below at 0", {.dtype = 6, .mean = 1e9, .lower = 1, .t_min = 0}, 1e9},
+        {"binomial 1e9, 0.5 cut below at 0", {.dtype = kBinomial, .n = 1000000000, .p = 0.5, .lower = 1}, 5e8},
+    };
+    for (const auto& c : within) {
+        const DistSlot& s = initialise(c.in);
+        EXPECT_EQ(s.avg_exists, 1) << c.what;
+        EXPECT_TRUE(near(s.dmean, c.mean, 2e-6)) << c.what;
+        EXPECT_TRUE(near(s.dvariance, c.mean * (c.in.dtype == 6 ? 1 : 0.5), 2e-3)) << c.what;
+    }
+    // Flat masses of about 1e-9 to the end of the reach and beyond.
+    const DistSlot& beyond = initialise({.dtype = 7, .p = 1e-9, .lower = 1, .t_min = 5});
+    EXPECT_EQ(beyond.avg_exists, 0);
+    EXPECT_EQ(beyond.var_exists, 0);
+    EXPECT_EQ(beyond.skw_exists, 0);
+    EXPECT_EQ(beyond.krt_exists, 0);
+    EXPECT_EQ(beyond.mod_exists, 0);
+    EXPECT_TRUE(std::isnan(beyond.dmean));
+    EXPECT_TRUE(std::isnan(beyond.dvariance));
+}
+
+// Masses that are not numbers (parameters outside the domain) end the sums at
+// once: the statistics are withdrawn.
+TEST_F(Truncation, MassesThatAreNotNumbersEndTheSums) {
+    const Inputs cases[] = {
+        {.dtype = 30, .n = 2147483647, .p = -1, .lower = 1, .t_min = 1},
+        {.dtype = 31, .mean = std::numeric_limits<double>::infinity(), .lower = 1, .t_min = 1},
+    };
+    for (const auto& in : cases) {
+        const DistSlot& s = initialise(in);
+        EXPECT_EQ(s.avg_exists, 0) << in.dtype;
+        EXPECT_EQ(s.var_exists, 0) << in.dtype;
+        EXPECT_TRUE(std::isnan(s.dmean)) << in.dtype;
+    }
 }
 
 }  // namespace

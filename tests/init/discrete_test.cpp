@@ -6,6 +6,7 @@
 
 #include "init/init.h"
 #include "eval/eval.h"
+#include "eval/masses.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
 #include "slot_maker.h"

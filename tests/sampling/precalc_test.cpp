@@ -162,6 +162,30 @@ TEST(Precalc, WideDiscreteRangeFarBeyondTheMassCostsNothingExtra) {
     EXPECT_EQ(far->table_p[far->table_count - 1], near->table_p[near->table_count - 1]);
 }
 
+// A range wider than a table can cover (1e8 whole numbers) starts where the
+// masses stop underflowing: a Poisson mean of 1e9, untruncated, and a
+// binomial n of 1e9 cut below at 0 draw around their means.
+TEST(Precalc, RangeBeyondTheTableLimitCoversTheMass) {
+    struct Case { SlotSetup setup; double mean, sd; };
+    const Case cases[] = {
+        {{kPoisson, {{&DistSlot::mean, 1e9}}}, 1e9, std::sqrt(1e9)},
+        {{kBinomial, {{&DistSlot::p, 0.5}}, 1000000000, true, 0}, 5e8, std::sqrt(2.5e8)},
+    };
+    for (const auto& c : cases) {
+        auto s = prepared(c.setup);
+        set_rng_type(0, 7);
+        for (double v : testing::draws(*s, 50)) EXPECT_NEAR(v, c.mean, 6 * c.sd) << c.mean;
+    }
+}
+
+// A table whose masses cannot be summed within the walks' bound (flat
+// masses of about 1e-9 from the cut on) draws not a number, never a value
+// from a partial sum.
+TEST(Precalc, DiscreteTableBeyondTheReachDrawsNotANumber) {
+    auto s = prepared({kGeometric, {{&DistSlot::p, 1e-9}}, 0, true, 5});
+    EXPECT_TRUE(std::isnan(dvalue(*s)));
+}
+
 // A truncated slot whose type changed after dinitialise (a host fault) gets
 // the table of its current type's class, not a cumulative table summed from
 // masses at every extension step.

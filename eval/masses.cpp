@@ -1,0 +1,149 @@
+// Where the mass of a discrete slot lies: its support, the whole numbers of a
+// window or a table, and the start of the masses that have not underflowed.
+#include "eval/masses.h"
+
+#include <cmath>
+#include <limits>
+
+#include "interface/catalogue.h"
+
+namespace kvz {
+
+namespace {
+
+// Widest range of whole numbers a discrete table (with its draw-time walks
+// beyond the stored entries) covers.
+constexpr double kDiscreteRangeLimit = 1e8;
+
+// A whole number at or next to the peak of the untruncated mass, or NaN where
+// nothing is skipped: types whose mass falls from the start of their support,
+// and the normal approximations, whose masses (differences of rounded normal
+// probabilities) can be zero between positive ones.
+double mass_peak(const DistSlot& s) {
+    switch (s.dtype) {
+        case kPoisson:
+            return std::floor(s.mean);
+        case kBinomial:
+            return std::floor(s.n * s.p);
+        case kHypergeometric:
+            return std::floor(s.sam * s.popsuc / s.pop);
+        default:
+            return std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+// The normal approximations' masses are differences of neighbouring
+// cumulative values: zero wherever the cumulative distribution stands still,
+// as it does exactly (at 0 below, at 1 above, in the truncation transform's
+// terms) far from the peak. The first whole number of [first, last] where it
+// has moved from its value just below `first`: every mass before it is zero.
+// `first` itself where it moves at once or no moving value is found at the peak.
+double first_step(const DistSlot& s, double first, double last) {
+    const double below = cumulative(s, first - 1);
+    if (!(cumulative(s, first) == below)) return first;
+    const double hi = std::fmin(std::floor(s.mean), last);
+    if (!(hi > first) || !(cumulative(s, hi) > below)) return first;
+    double lo = first;
+    double up = hi;
+    while (up - lo > 1) {
+        const double mid = std::floor(lo + (up - lo) / 2);
+        if (mid <= lo || mid >= up) break;  // beyond whole-number precision
+        if (cumulative(s, mid) == below)
+            lo = mid;
+        else
+            up = mid;
+    }
+    return up;
+}
+
+}  // namespace
+
+WholeRange whole_range(const DistSlot& s, double lo, double hi) {
+    const Support support = type_support(s);
+    WholeRange r{std::floor(lo), std::floor(hi)};
+    if (r.first < support.first) r.first = support.first;
+    if (r.last > support.last) r.last = support.last;
+    return r;
+}
+
+DiscreteRange discrete_range(const DistSlot& s) {
+    const double lower = s.t_min_flag ? s.t_min : s.minimum;
+    const double upper = s.t_max_flag ? s.t_max : s.maximum;
+    WholeRange r = whole_range(s, lower, upper);
+    if (!std::isfinite(r.first)) return {0.0, -1.0};
+    if (r.last - r.first + 1 > kDiscreteRangeLimit) {
+        // The limited range starts where the masses stop underflowing, so
+        // that it covers the mass rather than the empty start of the range.
+        const double from = skip_zero_masses(s, r.first, r.last);
+        if (from > r.first && from <= r.last) r.first = from;
+        if (r.last - r.first + 1 > kDiscreteRangeLimit) r.last = r.first + (kDiscreteRangeLimit - 1);
+    }
+    return r;
+}
+
+bool zero_mass_ends_tail(const DistSlot& s) {
+    return s.dtype != kNormalBinomial && s.dtype != kNormalPoisson;
+}
+
+bool upper_end_is_search_end(const DistSlot& s) {
+    return s.dtype == kPoisson || s.dtype == kGeometric || s.dtype == kLogSeries;
+}
+
+double last_moving_mass(const DistSlot& s, double first, double last) {
+    if (zero_mass_ends_tail(s)) return last;
+    const double top = cumulative(s, last);
+    if (!(cumulative(s, last - 1) == top)) return last;
+    const double lo_start = std::fmax(std::ceil(s.mean), first);
+    if (!(lo_start < last) || !(cumulative(s, lo_start) < top)) return last;
+    double lo = lo_start;
+    double hi = last;
+    while (hi - lo > 1) {
+        const double mid = std::floor(lo + (hi - lo) / 2);
+        if (mid <= lo || mid >= hi) break;
+        if (cumulative(s, mid) == top)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return hi;
+}
+
+double skip_zero_masses(const DistSlot& s, double first, double last) {
+    if (!zero_mass_ends_tail(s)) return first_step(s, first, last);
+    if (!(density_across_cut(s, first) == 0)) return first;
+    double hi = mass_peak(s);
+    if (!(hi > first)) return first;
+    if (hi > last) {
+        // The whole stretch lies below the peak: zero at its end, zero throughout.
+        if (density_across_cut(s, last) == 0) return std::floor(last) + 1;
+        hi = last;
+    }
+    if (!(density_across_cut(s, hi) > 0)) return first;
+    // density(lo) is zero and density(hi) positive throughout.
+    double lo = first;
+    while (hi - lo > 1) {
+        const double mid = std::floor(lo + (hi - lo) / 2);
+        if (mid <= lo || mid >= hi) break;  // beyond whole-number precision
+        if (density_across_cut(s, mid) == 0)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return hi;
+}
+
+double search_end(const DistSlot& s, double start, double sum) {
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    double last = start;
+    // Masses that no longer change the sum (it falls short of the mark by
+    // their rounding) end the search where they end.
+    const WalkRules rules{.skip_zeros = true, .settle = true, .two_zeros = true};
+    walk_masses_up(s, {start, kEndless}, rules, [&](double v, double mass) {
+        const Flow flow = add_mass(sum, mass);
+        last = v;
+        return sum < kBoundSearchMass ? flow : Flow::done;
+    });
+    return last + 1;
+}
+
+}  // namespace kvz

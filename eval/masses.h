@@ -1,0 +1,161 @@
+// Walking over the probability masses of a discrete slot: the whole numbers
+// its mass lives on, and the rules every sum, search and walk over them
+// follows. A walk hands each mass to its caller, which adds it in its own
+// order; the walk decides where to start, where to stop and when to give up.
+#pragma once
+
+#include <cmath>
+#include <limits>
+
+#include "eval/eval.h"
+#include "interface/slot.h"
+
+namespace kvz {
+
+// Whole numbers first..last; empty when last < first (or either is not a number).
+struct WholeRange {
+    double first;
+    double last;
+};
+
+// The whole numbers of [lo, hi] in the type's support: both ends rounded down,
+// so that a cut at a lower t_min keeps the whole numbers from floor(t_min) on
+// (it takes away the mass at and below t_min − 1), and the whole numbers not
+// above an upper one.
+WholeRange whole_range(const DistSlot& s, double lo, double hi);
+
+// The whole numbers a discrete table covers: the slot's range (truncation
+// points or working bounds) as whole_range() gives it, at most 1e8 of them
+// from the first mass that has not underflowed. Empty when last < first.
+using DiscreteRange = WholeRange;
+DiscreteRange discrete_range(const DistSlot& s);
+
+// Most masses one walk evaluates. The widest sum within reach, that of a
+// Poisson mean of 1e9 (or a binomial n of about 1e9), runs from where its
+// masses stop underflowing, 38.6 standard deviations below the mean, to where
+// they stop changing the sum, about 10 above: some 1.55 million masses. This
+// bound leaves room above that and, at 50 to 100 ns a mass, still ends a walk
+// that reaches it within about 0.15 s. A walk that reaches it answers not a
+// number.
+constexpr double kMaxMassTerms = 1.75 * (1 << 20);
+
+// The first whole number from `first` (up to `last`) whose mass is not zero.
+// Below the peak of a unimodal mass the values that underflow to zero form one
+// run at the start, found by halving; adding them would change no sum. Past
+// `last` when the stretch holds only such values; `first` itself when its mass
+// is not zero or no positive mass is found at the peak. For the normal
+// approximations, the run is where the cumulative distribution has not yet
+// moved from its value below `first` (their masses are its differences).
+double skip_zero_masses(const DistSlot& s, double first, double last);
+
+// The mirror image above the peak for the normal approximations: the last
+// whole number of [first, last] after which the cumulative distribution no
+// longer moves, so that every later mass is zero. `last` for the other types
+// (their sums end by the walk's rules) and wherever no such run is found.
+double last_moving_mass(const DistSlot& s, double first, double last);
+
+// Whether a zero mass after the peak means that every later mass is zero too:
+// true for the discrete types whose masses are formed directly, false for the
+// normal approximations, whose masses (differences of rounded normal
+// probabilities) can be zero between positive ones.
+bool zero_mass_ends_tail(const DistSlot& s);
+
+// Whether the working `maximum` of a discrete type is where its upper-bound
+// search stopped rather than a bound of the distribution (Poisson, geometric,
+// logarithmic series): truncated, their upper side is free.
+bool upper_end_is_search_end(const DistSlot& s);
+
+// The upper-bound search of the unbounded discrete types stops once the
+// masses it added reach this.
+constexpr double kBoundSearchMass = 0.999999;
+
+// From `start` (passing over the masses that underflowed to zero there), adds
+// masses to `sum` until it reaches kBoundSearchMass, or until later masses can
+// no longer change it; returns one above the last value added. After
+// kMaxMassTerms masses, one above the last value reached.
+double search_end(const DistSlot& s, double start, double sum);
+
+// What a caller did with a mass it was handed.
+enum class Flow {
+    more,       // the mass changed the caller's sums (or it keeps no sums)
+    unchanged,  // the mass changed none of them, and no later one will while masses fall
+    done,       // the caller has what it walked for
+    undefined,  // a sum is not a number: nothing later changes it
+};
+
+// Why a walk ended.
+enum class WalkEnd {
+    range,      // the whole range was walked
+    settled,    // no later mass can change the sums (falling and absorbed, or two zero masses)
+    done,       // the caller stopped it
+    undefined,  // the caller's sums are not numbers
+    bound,      // kMaxMassTerms masses were walked: the sums are partial
+};
+
+// The rules of an upward walk a caller chooses. The walk always stops at the
+// caller's word, at a sum that is not a number and at kMaxMassTerms masses.
+struct WalkRules {
+    bool skip_zeros = false;  // start at the first mass that has not underflowed (skip_zero_masses)
+    bool settle = false;      // end at a falling mass the caller reports unchanged
+    bool two_zeros = false;   // end at two zero masses in a row, where zero_mass_ends_tail holds
+    // The mass before the first one walked, for the settle rule; not a number
+    // when there is none.
+    double previous = std::numeric_limits<double>::quiet_NaN();
+    // Masses already walked before r.first by a walk this one continues; they
+    // count toward kMaxMassTerms.
+    double walked = 0;
+};
+
+// Walks up over the whole numbers of r, handing visit(v, mass) each value and
+// its mass (density_across_cut()) in ascending order.
+template <class Visit>
+WalkEnd walk_masses_up(const DistSlot& s, WholeRange r, const WalkRules& rules, Visit&& visit) {
+    double v = rules.skip_zeros ? skip_zero_masses(s, r.first, r.last) : r.first;
+    const bool zero_ends = rules.two_zeros && zero_mass_ends_tail(s);
+    double previous = rules.previous;
+    for (double terms = rules.walked; v <= r.last; v += 1.0, terms += 1.0) {
+        if (terms >= kMaxMassTerms) return WalkEnd::bound;
+        const double mass = density_across_cut(s, v);
+        // Two zero masses in a row after the skipped ones: the masses are
+        // falling (or all zero, as with a geometric p of 0) and none follows.
+        if (zero_ends && mass == 0 && previous == 0) return WalkEnd::settled;
+        const Flow flow = visit(v, mass);
+        if (flow == Flow::done) return WalkEnd::done;
+        if (flow == Flow::undefined) return WalkEnd::undefined;
+        // Past the peak the masses fall: once one changes nothing, no later
+        // (smaller) one can.
+        if (rules.settle && flow == Flow::unchanged && mass < previous) return WalkEnd::settled;
+        previous = mass;
+    }
+    return WalkEnd::range;
+}
+
+// Walks down from `from` to `first` (both included), handing visit(v, mass)
+// each value and its mass in descending order.
+template <class Visit>
+WalkEnd walk_masses_down(const DistSlot& s, double from, double first, Visit&& visit) {
+    double terms = 0;
+    for (double v = from; v >= first; v -= 1.0, terms += 1.0) {
+        if (terms >= kMaxMassTerms) return WalkEnd::bound;
+        const Flow flow = visit(v, density_across_cut(s, v));
+        if (flow == Flow::done) return WalkEnd::done;
+        if (flow == Flow::undefined) return WalkEnd::undefined;
+    }
+    return WalkEnd::range;
+}
+
+// Whether a walk's sums are its answer: it did not give up at the bound or at
+// a sum that is not a number.
+inline bool walk_complete(WalkEnd end) { return end != WalkEnd::bound && end != WalkEnd::undefined; }
+
+// The running sum of masses most walks keep: adds a mass, and reports whether
+// it changed the sum, or whether the sum is no longer a number.
+inline Flow add_mass(double& sum, double mass) {
+    const double next = sum + mass;
+    const bool unchanged = next == sum;
+    sum = next;
+    if (std::isnan(sum)) return Flow::undefined;
+    return unchanged ? Flow::unchanged : Flow::more;
+}
+
+}  // namespace kvz
