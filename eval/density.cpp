@@ -18,46 +18,42 @@ constexpr double kPoleDensity = 1e9;
 // Above this shape the power-function density at its upper end is reported invalid.
 constexpr double kSteepPowerShape = 10;
 
-// The factorials and binomial coefficients below come with their logarithms
-// from one log_gamma each, so the fallback costs no second evaluation. Where
-// a factorial certain to overflow makes the direct product unusable, only the
-// logarithms are formed.
+// Where a factor of the direct product overflows (a factorial certain to
+// overflow makes it unusable from the start), the mass comes from its
+// logarithm by the saddle point (log_mass.h), which keeps full precision for
+// parameters up to the largest the sums reach.
 
-// mean^x e^−mean / x!, from logarithms when a factor overflows.
+// mean^x e^−mean / x!, from its logarithm when a factor overflows.
 double poisson_mass(double mean, double x) {
-    if (x >= kFirstOverflowingFactorial) return std::exp(log_power(mean, x) - mean - log_factorial(x));
+    if (x >= kFirstOverflowingFactorial) return std::exp(log_poisson_mass(mean, x));
     const double power = std::pow(mean, x);
     const double decay = std::exp(-mean);
-    const WithLog fact = factorial_with_log(x);
-    const double v = power * decay / fact.value;
-    if (direct_mass_usable(v, {power, decay, fact.value})) return v;
-    return std::exp(log_power(mean, x) - mean - fact.log);
+    const double fact = factorial(x);
+    const double v = power * decay / fact;
+    if (direct_mass_usable(v, {power, decay, fact})) return v;
+    return std::exp(log_poisson_mass(mean, x));
 }
 
-// C(n, x) p^x (1 − p)^(n − x), from logarithms when a factor overflows.
+// C(n, x) p^x (1 − p)^(n − x), from its logarithm when a factor overflows.
 double binomial_mass(double n, double p, double x) {
-    if (n >= kFirstOverflowingFactorial)
-        return std::exp(log_binomial_coefficient(n, x) + log_power(p, x) + log_power(1 - p, n - x));
-    const WithLog coefficient = binomial_coefficient_with_log(n, x);
+    if (n >= kFirstOverflowingFactorial) return std::exp(log_binomial_mass(n, p, x));
+    const double coefficient = binomial_coefficient(n, x);
     const double success = std::pow(p, x);
     const double failure = std::pow(1 - p, n - x);
-    const double v = coefficient.value * success * failure;
-    if (direct_mass_usable(v, {coefficient.value, success, failure})) return v;
-    return std::exp(coefficient.log + log_power(p, x) + log_power(1 - p, n - x));
+    const double v = coefficient * success * failure;
+    if (direct_mass_usable(v, {coefficient, success, failure})) return v;
+    return std::exp(log_binomial_mass(n, p, x));
 }
 
-// C(K, x) C(N − K, n − x) / C(N, n), from logarithms when a coefficient overflows.
+// C(K, x) C(N − K, n − x) / C(N, n), from its logarithm when a coefficient overflows.
 double hypergeometric_mass(double pop, double popsuc, double sam, double x) {
-    if (pop >= kFirstOverflowingFactorial) {
-        return std::exp(log_binomial_coefficient(popsuc, x) + log_binomial_coefficient(pop - popsuc, sam - x) -
-                        log_binomial_coefficient(pop, sam));
-    }
-    const WithLog drawn = binomial_coefficient_with_log(popsuc, x);
-    const WithLog rest = binomial_coefficient_with_log(pop - popsuc, sam - x);
-    const WithLog all = binomial_coefficient_with_log(pop, sam);
-    const double v = drawn.value * rest.value / all.value;
-    if (direct_mass_usable(v, {drawn.value, rest.value, all.value})) return v;
-    return std::exp(drawn.log + rest.log - all.log);
+    if (pop >= kFirstOverflowingFactorial) return std::exp(log_hypergeometric_mass(pop, popsuc, sam, x));
+    const double drawn = binomial_coefficient(popsuc, x);
+    const double rest = binomial_coefficient(pop - popsuc, sam - x);
+    const double all = binomial_coefficient(pop, sam);
+    const double v = drawn * rest / all;
+    if (direct_mass_usable(v, {drawn, rest, all})) return v;
+    return std::exp(log_hypergeometric_mass(pop, popsuc, sam, x));
 }
 
 double triangular_density(const DistSlot& s, double x) {

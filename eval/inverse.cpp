@@ -187,36 +187,34 @@ double midpoint(double lo, double hi) {
 }
 
 // The whole numbers of a discrete slot's support inside its cut.
-struct WholeNumbers {
-    double first;
-    double last;
-};
-
-WholeNumbers kept_whole_numbers(const DistSlot& s) {
-    const Support support = type_support(s);
-    WholeNumbers w{std::ceil(support.first), std::floor(support.last)};
-    if (truncation_applies(s)) {
-        if (s.t_min_flag) w.first = std::fmax(w.first, std::floor(s.t_min));
-        if (s.t_max_flag) w.last = std::fmin(w.last, std::floor(s.t_max));
-    }
-    return w;
+WholeRange kept_whole_numbers(const DistSlot& s) {
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    const bool cut = truncation_applies(s);
+    WholeRange kept = whole_range(s, cut && s.t_min_flag ? s.t_min : -kEndless,
+                                  cut && s.t_max_flag ? s.t_max : kEndless);
+    kept.first = std::ceil(kept.first);  // a support that starts between whole numbers
+    return kept;
 }
 
 // Consecutive whole numbers end at 2^53: no search goes past it.
 constexpr double kLastWholeNumber = 9007199254740992.0;
 
-// For a support without an upper end: a whole number beyond `first`, found
-// by doubling steps, whose cumulative probability reaches p or has stopped
-// growing past the first mass (the masses beyond no longer change the sum).
-double reach_probability(const DistSlot& s, double p, double first) {
-    double lo = first;
-    double below = cumulative(s, lo);
+// A whole number above `lo`, at most `last`, found by doubling steps, whose
+// cumulative probability reaches p or has stopped growing past the first mass
+// (the masses beyond no longer change the sum), or `last` itself. lo moves up
+// behind it, to the last value found below p, and the cursor holds the sum
+// there; `top` receives the cumulative probability at the value returned.
+double reach_probability(const DistSlot& s, double p, double last, double& lo, MassCursor& cursor,
+                         double& top) {
+    double below = cumulative_continued(s, lo, cursor);
+    cursor.lower = cursor.reached;
     for (double step = 1;; step = step * 2) {
-        const double hi = std::fmin(lo + step, kLastWholeNumber);
-        const double f = cumulative(s, hi);
-        if (!(f < p) || (f == below && f > 0) || hi >= kLastWholeNumber) return hi;
+        const double hi = std::fmin(std::fmin(lo + step, last), kLastWholeNumber);
+        top = cumulative_continued(s, hi, cursor);
+        if (!(top < p) || (top == below && top > 0) || hi >= last || hi >= kLastWholeNumber) return hi;
         lo = hi;
-        below = f;
+        below = top;
+        cursor.lower = cursor.reached;
     }
 }
 
@@ -268,27 +266,42 @@ double inverse_whole(const DistSlot& s, double p) {
     double end;
     if (range_end_for_probability(s, p, end)) return end;
     if (s.dclass != 2) return inverse(s, p);
-    const WholeNumbers kept = kept_whole_numbers(s);
+    const WholeRange kept = kept_whole_numbers(s);
     // No whole number left (a degenerate value outside its cut, a cut between
     // two whole numbers): the single point the slot reports.
     if (!(kept.first <= kept.last)) return s.dmedian;
     if (!std::isfinite(kept.first)) return std::numeric_limits<double>::quiet_NaN();
-    double hi = std::isinf(kept.last) ? reach_probability(s, p, kept.first) : kept.last;
+    // The search starts just below where the bisection on the cumulative
+    // distribution ends (within its tolerance of p), where the cumulative
+    // probability is still below p; every value searched lies above its
+    // lower end, so a sum of masses continues the one that reached it.
+    MassCursor cursor;
+    double lo = kept.first;
+    const double near = std::floor(inverse_bisection(s, p)) - 1;
+    if (near > lo && near < kept.last && cumulative_continued(s, near, cursor) < p) lo = near;
+    else cursor = {};
+    double top = 0;
+    double hi = reach_probability(s, p, kept.last, lo, cursor, top);
+    if (std::isnan(top)) return top;
     // Where the masses sum to just under p, the answer is where they end:
     // the first value whose cumulative probability reaches the total.
-    const double top = cumulative(s, hi);
-    if (std::isnan(top)) return top;
     const double target = top < p ? top : p;
-    double lo = kept.first;
-    if (cumulative(s, lo) >= target) return lo;
+    if (target < p) {
+        lo = kept.first;
+        cursor = {};
+    }
+    if (cumulative_continued(s, lo, cursor) >= target) return lo;
+    cursor.lower = cursor.reached;
     // cumulative(lo) < target <= cumulative(hi) throughout the halving.
     while (hi - lo > 1) {
         const double mid = std::floor(lo + (hi - lo) / 2);
         if (mid <= lo || mid >= hi) break;  // beyond whole-number precision
-        if (cumulative(s, mid) >= target)
+        if (cumulative_continued(s, mid, cursor) >= target) {
             hi = mid;
-        else
+        } else {
             lo = mid;
+            cursor.lower = cursor.reached;
+        }
     }
     return hi;
 }

@@ -11,53 +11,11 @@
 
 namespace kvz {
 
-// factorial() switches from its running product to log_gamma above this value;
-// the logarithm follows the same switch so both paths agree on every x.
-constexpr double kLogFactorialSwitch = 32;
-
-// A value both ways: as the literal formula gives it, and its logarithm.
-struct WithLog {
-    double value;
-    double log;
-};
-
-// factorial(x) and ln x! from one log_gamma: above the switch factorial() is
-// exp(log_gamma(x + 1)) itself; up to it the logarithm is that of the running
-// product (of the whole part of x), so both paths agree on every x.
-inline WithLog factorial_with_log(double x) {
-    if (x > kLogFactorialSwitch) {
-        const double l = log_gamma(x + 1);
-        return {std::exp(l), l};
-    }
-    const double f = factorial(x);
-    return {f, std::log(f)};
-}
-
 // From here on x! (and so any product or quotient formed with it directly)
 // overflows: ln 171! is about 706.6, ln 172! about 711.7, past the largest
 // double's 709.8. A mass whose direct formula takes such a factorial is only
 // ever formed from logarithms, which then need no direct value at all.
 constexpr double kFirstOverflowingFactorial = 171;
-
-// ln x! as factorial_with_log(x).log gives it, without the direct value.
-inline double log_factorial(double x) {
-    if (x > kLogFactorialSwitch) return log_gamma(x + 1);
-    return std::log(factorial(x));
-}
-
-// binomial_coefficient_with_log(n, k).log, without the direct values.
-inline double log_binomial_coefficient(double n, double k) {
-    return log_factorial(n) - log_factorial(n - k) - log_factorial(k);
-}
-
-// binomial_coefficient(n, k), bit for bit, and its logarithm, the three
-// factorials combined in the same order, each factorial's log_gamma taken once.
-inline WithLog binomial_coefficient_with_log(double n, double k) {
-    const WithLog a = factorial_with_log(n);
-    const WithLog b = factorial_with_log(n - k);
-    const WithLog c = factorial_with_log(k);
-    return {a.value / b.value / c.value, a.log - b.log - c.log};
-}
 
 // ln of std::pow(base, exponent); a zero exponent gives 0 as pow gives 1, also
 // for a zero base.
@@ -73,6 +31,69 @@ inline double log_one_minus(double p) {
     const double q = 1 - p;
     if (1 - q == p) return std::log(q);
     return std::log1p(-p);
+}
+
+// ln x! − ln(√(2π x) (x/e)^x), the remainder of Stirling's formula, for x >= 1.
+// Its series in 1/x is exact to rounding from x = 16 on; below that the
+// remainder is formed from log_gamma, where the terms are small.
+inline double stirling_remainder(double x) {
+    constexpr double kLogRootTwoPi = 0.91893853320467274178;  // ln √(2π)
+    constexpr double s0 = 1.0 / 12, s1 = 1.0 / 360, s2 = 1.0 / 1260, s3 = 1.0 / 1680, s4 = 1.0 / 1188;
+    if (x <= 15) return log_gamma(x + 1) - (x + 0.5) * std::log(x) + x - kLogRootTwoPi;
+    const double xx = x * x;
+    if (x > 500) return (s0 - s1 / xx) / x;
+    if (x > 80) return (s0 - (s1 - s2 / xx) / xx) / x;
+    if (x > 35) return (s0 - (s1 - (s2 - s3 / xx) / xx) / xx) / x;
+    return (s0 - (s1 - (s2 - (s3 - s4 / xx) / xx) / xx) / xx) / x;
+}
+
+// x ln(x / m) + m − x, the deviance of x from a mean m, without the
+// cancellation of its terms when x lies near m: there it is summed as the
+// series in v = (x − m) / (x + m).
+inline double deviance(double x, double m) {
+    if (std::fabs(x - m) < 0.1 * (x + m)) {
+        double v = (x - m) / (x + m);
+        double sum = (x - m) * v;
+        double term = 2 * x * v;
+        v = v * v;
+        for (int j = 1; j < 1000; ++j) {
+            term = term * v;
+            const double next = sum + term / (2 * j + 1);
+            if (next == sum) return next;
+            sum = next;
+        }
+        return sum;
+    }
+    return x * std::log(x / m) + m - x;
+}
+
+// ln of the Poisson mass at a whole x by the saddle point: the terms
+// x ln mean, mean and ln x! grow with x while the mass's logarithm stays
+// small, so forming it from them loses the digits that a sum over millions
+// of masses needs.
+inline double log_poisson_mass(double mean, double x) {
+    constexpr double kTwoPi = 6.283185307179586;
+    if (x == 0) return -mean;
+    return -stirling_remainder(x) - deviance(x, mean) - 0.5 * std::log(kTwoPi * x);
+}
+
+// ln of the binomial mass at a whole x, likewise.
+inline double log_binomial_mass(double n, double p, double x) {
+    constexpr double kTwoPi = 6.283185307179586;
+    if (x == 0) return n * log_one_minus(p);
+    if (x == n) return n * std::log(p);
+    const double remainder = stirling_remainder(n) - stirling_remainder(x) - stirling_remainder(n - x);
+    const double spread = std::log(kTwoPi) + std::log(x) + std::log1p(-x / n);
+    return remainder - deviance(x, n * p) - deviance(n - x, n * (1 - p)) - 0.5 * spread;
+}
+
+// ln of the hypergeometric mass at a whole x: the three binomial
+// coefficients as binomial masses at the sampling fraction, whose powers
+// cancel.
+inline double log_hypergeometric_mass(double pop, double popsuc, double sam, double x) {
+    const double p = sam / pop;
+    return log_binomial_mass(popsuc, p, x) + log_binomial_mass(pop - popsuc, p, sam - x) -
+           log_binomial_mass(pop, p, sam);
 }
 
 // ln B(a, b), the logarithms beta_function() exponentiates.

@@ -15,7 +15,6 @@ constexpr int kMaxIterations = 100;
 constexpr double kTolerance = 3e-7;
 constexpr double kTiny = 1e-30;  // smallest divisor of the continued fraction
 
-constexpr double kFactorialSwitch = 32;  // above it, factorials come from log_gamma
 }  // namespace
 
 double log_gamma(double x) {

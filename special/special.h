@@ -25,6 +25,9 @@ double log_normal_tail(double z);
 double beta_function(double a, double b);
 
 // x! of the whole part of x; from log_gamma above 32. Below 2 (negative x too) it is 1.
+// factorial() forms a running product up to this value and exp(log_gamma(x + 1))
+// above it.
+constexpr double kFactorialSwitch = 32;
 double factorial(double x);
 
 // n! / ((n − k)! k!), divided in that order.
