@@ -297,5 +297,24 @@ TEST(DiscreteSupport, CoversTheWholeNumbersEachTypeCanTake) {
     }
 }
 
+// Masses whose direct product overflows come from their logarithms by the
+// saddle point, to full precision where the terms of the logarithm cancel.
+// References: the logarithms of the factorials in 60-digit decimal arithmetic.
+TEST(Density, MassesOfHugeParametersKeepTheirDigits) {
+    struct Case { const char* what; Params in; double x, ref; };
+    const Case cases[] = {
+        {"Poisson 1e9 at its mean", {.dtype = kPoisson, .mean = 1e9}, 1e9, 1.2615662609049494e-05},
+        {"Poisson 1e9 1.6 sd out", {.dtype = kPoisson, .mean = 1e9}, 1e9 + 50000, 3.6144327932709086e-06},
+        {"Poisson 500 past 170!", {.dtype = kPoisson, .mean = 500}, 520, 0.011786693714641593},
+        {"binomial 1e9, 0.5", {.dtype = kBinomial, .n = 1000000000, .p = 0.5}, 5e8, 2.5231325213893768e-05},
+        {"binomial 1e9, 0.3", {.dtype = kBinomial, .n = 1000000000, .p = 0.3}, 3e8 + 20000, 1.0621445042762415e-05},
+        {"hypergeometric 2e9/1e9/1e6", {.dtype = kHypergeometric, .pop = 2e9, .popsuc = 1e9, .sam = 1e6}, 5e5, 0.000798083907254873},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_NEAR(density(*s, c.x), c.ref, 1e-12 * c.ref) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace kvz
