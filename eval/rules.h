@@ -52,11 +52,13 @@ inline Support type_support(const DistSlot& s) {
 // Where a value lies against the slot's distribution.
 enum class Place { below, inside, above };
 
-// Against the support alone: the distribution as the type defines it.
+// Against the support alone: the distribution as the type defines it. The
+// infinities lie beyond every support, also one without an end.
 inline Place place_in_support(const DistSlot& s, double x) {
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
     const Support support = type_support(s);
-    if (x < support.first) return Place::below;
-    if (x > support.last) return Place::above;
+    if (x < support.first || x == -kEndless) return Place::below;
+    if (x > support.last || x == kEndless) return Place::above;
     return Place::inside;
 }
 

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 
 #include "special/special.h"
 
@@ -70,6 +71,7 @@ double incomplete_gamma_fraction(double a, double x, double& log_gamma_a) {
 double incomplete_gamma(double a, double x) {
     double g;
     if (x == 0) return 0;
+    if (x == std::numeric_limits<double>::infinity()) return 1;  // the limit, where the fraction has none
     if (x < a + 1) return incomplete_gamma_series(a, x, g);
     return 1 - incomplete_gamma_fraction(a, x, g);
 }

@@ -150,7 +150,10 @@ TEST(Cumulative, EndlessSumsStopOnceTheTailCannotChangeThem) {
     double full = 0;
     for (int i = 0; i <= 200; ++i) full += density(*poisson, i);
     EXPECT_EQ(cumulative(*poisson, 1e12), full);
-    EXPECT_EQ(cumulative(*poisson, std::numeric_limits<double>::infinity()), full);
+    EXPECT_EQ(cumulative(*poisson, 1e300), full);
+    // Infinity lies beyond every support: the whole mass, exactly.
+    EXPECT_EQ(cumulative(*poisson, std::numeric_limits<double>::infinity()), 1.0);
+    EXPECT_EQ(density(*poisson, std::numeric_limits<double>::infinity()), 0.0);
 
     // The large-parameter masses reach 1 through the same sums.
     struct Case { Params in; double x; };
