@@ -30,7 +30,7 @@ double mass_sum(const DistSlot& s, double start, double x) {
     double previous = 0;
     double terms = 0;
     for (double i = first; i <= last && terms < kMaxMassTerms; i = i + 1, terms = terms + 1) {
-        const double term = density(s, i);
+        const double term = density_across_cut(s, i);
         if (terms > 0 && term < previous && sum + term == sum) break;
         // Two zero masses in a row after the skipped ones: the masses are
         // falling (or all zero, as with a geometric p of 0) and none follows.
@@ -157,13 +157,32 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
     }
 }
 
-}  // namespace
-
-double cumulative(const DistSlot& s, double x) {
-    // The normal approximation to the binomial centres each whole number's
-    // unit step on it; the one to the Poisson ends the step there.
+// The formula's value through the truncation transform, without the rules
+// for values outside the support and the cut. The normal approximation to
+// the binomial centres each whole number's unit step on it; the one to the
+// Poisson ends the step there.
+double transformed_formula(const DistSlot& s, double x) {
     if (s.dtype == kNormalBinomial) x = x + 0.5;
     return truncated_cumulative(s, cumulative_formula(s, kCumulativeAlias(s.dtype), x));
+}
+
+// Below or above: 0 or 1; inside: the transformed formula.
+double cumulative_at(const DistSlot& s, Place place, double x) {
+    if (place == Place::below) return 0;
+    if (place == Place::above) return 1;
+    return transformed_formula(s, x);
+}
+
+}  // namespace
+
+double cumulative(const DistSlot& s, double x) { return cumulative_at(s, place_of(s, x), x); }
+
+double cumulative_across_cut(const DistSlot& s, double x) {
+    return cumulative_at(s, place_in_support(s, x), x);
+}
+
+double interval_mass(const DistSlot& s, double x) {
+    return transformed_formula(s, x) - transformed_formula(s, x - 1);
 }
 
 }  // namespace kvz

@@ -70,8 +70,7 @@ double beta_density(const DistSlot& s, double x) {
     const double upper = std::pow(s.maximum - x, b - 1);
     const double width = std::pow(s.maximum - s.minimum, a + b - 1);
     const double v = lower * upper / s.beta_norm / width;
-    const bool inside = x >= s.minimum && x <= s.maximum;
-    if (!inside || direct_mass_usable(v, {lower, upper, 1 / s.beta_norm, width, 1 / width})) return v;
+    if (direct_mass_usable(v, {lower, upper, 1 / s.beta_norm, width, 1 / width})) return v;
     return std::exp(log_power(x - s.minimum, a - 1) + log_power(s.maximum - x, b - 1) -
                     log_beta_function(a, b) - log_power(s.maximum - s.minimum, a + b - 1));
 }
@@ -84,7 +83,7 @@ double gamma_density(const DistSlot& s, double x) {
     const double power = std::pow(x / s.scale, a - 1);
     const double decay = std::exp(-x / s.scale);
     const double v = power * decay / s.scale / s.gamma_norm;
-    if (x < 0 || direct_mass_usable(v, {power, decay, s.gamma_norm})) return v;
+    if (direct_mass_usable(v, {power, decay, s.gamma_norm})) return v;
     return std::exp(log_power(x / s.scale, a - 1) - x / s.scale - std::log(s.scale) - log_gamma(a));
 }
 
@@ -109,7 +108,7 @@ double weibull_density(const DistSlot& s, double x) {
     const double power = std::pow(x - s.minimum, a - 1);
     const double scale = std::pow(s.scale, a);
     const double v = decay * power / scale * a;
-    if (x < s.minimum || direct_mass_usable(v, {decay, power, scale})) return v;
+    if (direct_mass_usable(v, {decay, power, scale})) return v;
     return std::exp(-std::pow((x - s.minimum) / s.scale, a) + log_power(x - s.minimum, a - 1) -
                     log_power(s.scale, a) + std::log(a));
 }
@@ -120,7 +119,7 @@ double pareto_density(const DistSlot& s, double x) {
     const double bound = std::pow(s.mode, a);
     const double power = std::pow(x, a + 1);
     const double v = bound * a / power;
-    if (x < s.mode || direct_mass_usable(v, {bound, power})) return v;
+    if (direct_mass_usable(v, {bound, power})) return v;
     return std::exp(log_power(s.mode, a) + std::log(a) - log_power(x, a + 1));
 }
 
@@ -130,8 +129,7 @@ double power_function_density(const DistSlot& s, double x) {
     const double power = std::pow(x - s.minimum, a - 1);
     const double width = std::pow(s.range, a);
     const double v = power * a / width;
-    const bool inside = x >= s.minimum && x <= s.maximum;
-    if (!inside || direct_mass_usable(v, {power, width})) return v;
+    if (direct_mass_usable(v, {power, width})) return v;
     return std::exp(log_power(x - s.minimum, a - 1) + std::log(a) - log_power(s.range, a));
 }
 
@@ -172,7 +170,6 @@ double student_t_density(const DistSlot& s, double x) {
 }
 
 // Likewise the three gamma values and the powers of large degrees of freedom.
-// The density lives on x >= 0; below it the literal value stands.
 double fisher_f_density(const DistSlot& s, double x) {
     const double d1 = s.shape_a;
     const double d2 = s.shape_b;
@@ -183,7 +180,7 @@ double fisher_f_density(const DistSlot& s, double x) {
     const double second = std::exp(log_gamma(d2 / 2));
     const double tail = std::pow(1 + x * d1 / d2, (d1 + d2) / 2);
     const double v = whole * ratio * power / first / second / tail;
-    if (x < 0 || direct_mass_usable(v, {whole, ratio, power, first, second, tail})) return v;
+    if (direct_mass_usable(v, {whole, ratio, power, first, second, tail})) return v;
     return std::exp(log_gamma((d1 + d2) / 2) + log_power(d1 / d2, d1 / 2) +
                     log_power(x, (d1 - 2) / 2) - log_gamma(d1 / 2) - log_gamma(d2 / 2) -
                     log_power(1 + x * d1 / d2, (d1 + d2) / 2));
@@ -247,10 +244,6 @@ double density_formula(const DistSlot& s, int base, double x) {
             return 1 / (s.maximum - s.minimum + 1);
         case kInverseGaussian:
             return inverse_gaussian_density(s, x);
-        case kNormalBinomial:
-            // Both normal approximations: the slot's own cumulative distribution
-            // knows where to centre the unit step.
-            return cumulative(s, x) - cumulative(s, x - 1);
         case kStudentT:
             return student_t_density(s, x);
         case kFisherF:
@@ -260,55 +253,48 @@ double density_formula(const DistSlot& s, int base, double x) {
     }
 }
 
+// The rescaled density at an x inside the support.
+double density_inside(const DistSlot& s, double x) {
+    if (off_the_whole_numbers(s, x)) return 0;
+    const int base = kDensityAlias(s.dtype);
+    // A difference of two truncated cumulative values is already rescaled.
+    if (base == kNormalBinomial) return interval_mass(s, x);
+    return truncated_density(s, density_formula(s, base, x));
+}
+
 }  // namespace
 
 double density(const DistSlot& s, double x) {
-    const int base = kDensityAlias(s.dtype);
-    const double v = density_formula(s, base, x);
-    // A difference of two truncated cumulative values is already rescaled.
-    if (base == kNormalBinomial) return v;
-    return truncated_density(s, v);
+    return place_of(s, x) == Place::inside ? density_inside(s, x) : 0;
+}
+
+double density_across_cut(const DistSlot& s, double x) {
+    return place_in_support(s, x) == Place::inside ? density_inside(s, x) : 0;
 }
 
 int density_valid(const DistSlot& s, double x) {
+    // No mass lies outside the support and the cut: no pole either.
+    if (place_of(s, x) != Place::inside) return 1;
     const double a = s.shape_a;
     const bool lower_pole = x <= s.minimum && a < 1;
+    bool pole = false;
     switch (kValidAlias(s.dtype)) {
         case kBeta:
-            return (lower_pole || (x >= s.maximum && s.shape_b < 1)) ? 0 : 1;
+            pole = lower_pole || (x >= s.maximum && s.shape_b < 1);
+            break;
         case kGamma:
         case kWeibull:
-            return lower_pole ? 0 : 1;
+            pole = lower_pole;
+            break;
         case kPowerFunction:
-            return (lower_pole || (x >= s.maximum && a > kSteepPowerShape)) ? 0 : 1;
+            pole = lower_pole || (x >= s.maximum && a > kSteepPowerShape);
+            break;
         default:
-            return 1;
+            break;
     }
+    return (pole || !std::isfinite(density(s, x))) ? 0 : 1;
 }
 
-Support discrete_support(const DistSlot& s) {
-    constexpr double kEndless = std::numeric_limits<double>::infinity();
-    // The discrete types have no alias codes; the two normal approximations
-    // differ in support, so the stored code decides.
-    switch (s.dtype) {
-        case kDegenerate:
-            return {s.mean, s.mean};
-        case kPoisson:
-        case kGeometric:
-        case kNormalPoisson:
-            return {0, kEndless};
-        case kLogSeries:
-            return {1, kEndless};
-        case kBinomial:
-        case kNormalBinomial:
-            return {0, static_cast<double>(s.n)};
-        case kHypergeometric:
-            return {std::fmax(0.0, s.sam - (s.pop - s.popsuc)), std::fmin(s.sam, s.popsuc)};
-        case kDiscreteUniform:
-            return {s.minimum, s.maximum};
-        default:
-            return {-kEndless, kEndless};
-    }
-}
+Support discrete_support(const DistSlot& s) { return type_support(s); }
 
 }  // namespace kvz

@@ -16,7 +16,7 @@ constexpr double kRelativeTolerance = 1e-6;
 double integrate_density(const DistSlot& s, double u, double v) {
     if (u == v) return 0;
     double h = v - u;
-    double sum = (density(s, u) + density(s, v)) * h / 2;
+    double sum = (density_across_cut(s, u) + density_across_cut(s, v)) * h / 2;
     double previous = 0;
     long n = 1;
     for (int level = 1; level <= kMaxHalvingLevels; ++level) {
@@ -25,7 +25,7 @@ double integrate_density(const DistSlot& s, double u, double v) {
         h = h / 2;
         double x = u + h;
         for (long i = 0; i < n; ++i) {
-            sum = sum + density(s, x);
+            sum = sum + density_across_cut(s, x);
             x = x + 2 * h;
         }
         sum = sum * h;

@@ -47,7 +47,7 @@ double inverse_formula(const DistSlot& s, int base, double p) {
     const double q = 1 - p;
     switch (base) {
         case kDegenerate:
-            return s.mean;
+            return degenerate_value(s);
         case kUniform:
             return s.minimum + p * s.range;
         case kTriangular:
@@ -106,10 +106,10 @@ double usable_end(double end, double centre) {
 double lower_bracket(const DistSlot& s, double p) {
     if (s.min_exists) return (s.t_min_flag && s.t_min < s.minimum) ? s.t_min : s.minimum;
     double lo = s.mean - std::fabs(s.stdev);
-    double best = cumulative(s, lo);
+    double best = cumulative_across_cut(s, lo);
     int stalled = 0;
     for (int step = 0; step < kMaxBracketSteps; ++step) {
-        const double f = step == 0 ? best : cumulative(s, lo);
+        const double f = step == 0 ? best : cumulative_across_cut(s, lo);
         if (!(f > p)) break;
         if (f < best) {
             best = f;
@@ -128,10 +128,10 @@ double lower_bracket(const DistSlot& s, double p) {
 double upper_bracket(const DistSlot& s, double p) {
     if (s.max_exists) return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
     double hi = s.mean + std::fabs(s.stdev);
-    double best = cumulative(s, hi);
+    double best = cumulative_across_cut(s, hi);
     int stalled = 0;
     for (int step = 0; step < kMaxBracketSteps; ++step) {
-        const double f = step == 0 ? best : cumulative(s, hi);
+        const double f = step == 0 ? best : cumulative_across_cut(s, hi);
         if (!(f < p)) break;
         if (f > best) {
             best = f;
@@ -152,6 +152,40 @@ double midpoint(double lo, double hi) {
     return std::isinf(x) ? lo / 2 + hi / 2 : x;
 }
 
+// The whole numbers of a discrete slot's support inside its cut.
+struct WholeNumbers {
+    double first;
+    double last;
+};
+
+WholeNumbers kept_whole_numbers(const DistSlot& s) {
+    const Support support = type_support(s);
+    WholeNumbers w{std::ceil(support.first), std::floor(support.last)};
+    if (truncation_applies(s)) {
+        if (s.t_min_flag) w.first = std::fmax(w.first, std::floor(s.t_min));
+        if (s.t_max_flag) w.last = std::fmin(w.last, std::floor(s.t_max));
+    }
+    return w;
+}
+
+// Consecutive whole numbers end at 2^53: no search goes past it.
+constexpr double kLastWholeNumber = 9007199254740992.0;
+
+// For a support without an upper end: a whole number beyond `first`, found
+// by doubling steps, whose cumulative probability reaches p or has stopped
+// growing (the masses beyond no longer change the sum).
+double reach_probability(const DistSlot& s, double p, double first) {
+    double lo = first;
+    double below = cumulative(s, lo);
+    for (double step = 1;; step = step * 2) {
+        const double hi = std::fmin(lo + step, kLastWholeNumber);
+        const double f = cumulative(s, hi);
+        if (!(f < p) || f == below || hi >= kLastWholeNumber) return hi;
+        lo = hi;
+        below = f;
+    }
+}
+
 }  // namespace
 
 double inverse_bisection(const DistSlot& s, double p) {
@@ -162,7 +196,7 @@ double inverse_bisection(const DistSlot& s, double p) {
     int flat = 0;
     for (int step = 0; step < kMaxBisectionSteps; ++step) {
         x = midpoint(lo, hi);
-        const double f = cumulative(s, x);
+        const double f = cumulative_across_cut(s, x);
         // F has stopped changing between two midpoints, or has no value here.
         // A repeat at or below 0 or at or above 1 lies outside a truncated
         // distribution's range (F is flat there where the masses have
@@ -186,8 +220,37 @@ double inverse_bisection(const DistSlot& s, double p) {
 double inverse(const DistSlot& s, double p) {
     double end;
     if (range_end_for_probability(s, p, end)) return end;
-    if (s.t_min_flag || s.t_max_flag) return inverse_bisection(s, p);
+    if (truncation_applies(s)) return inside_cut(s, inverse_bisection(s, p));
     return inverse_formula(s, kInverseAlias(s.dtype), p);
+}
+
+double inverse_whole(const DistSlot& s, double p) {
+    double end;
+    if (range_end_for_probability(s, p, end)) return end;
+    if (s.dclass != 2) return inverse(s, p);
+    const WholeNumbers kept = kept_whole_numbers(s);
+    // No whole number left (a degenerate value outside its cut, a cut between
+    // two whole numbers): the single point the slot reports.
+    if (!(kept.first <= kept.last)) return s.dmedian;
+    if (!std::isfinite(kept.first)) return std::numeric_limits<double>::quiet_NaN();
+    double hi = std::isinf(kept.last) ? reach_probability(s, p, kept.first) : kept.last;
+    // Where the masses sum to just under p, the answer is where they end:
+    // the first value whose cumulative probability reaches the total.
+    const double top = cumulative(s, hi);
+    if (std::isnan(top)) return top;
+    const double target = top < p ? top : p;
+    double lo = kept.first;
+    if (cumulative(s, lo) >= target) return lo;
+    // cumulative(lo) < target <= cumulative(hi) throughout the halving.
+    while (hi - lo > 1) {
+        const double mid = std::floor(lo + (hi - lo) / 2);
+        if (mid <= lo || mid >= hi) break;  // beyond whole-number precision
+        if (cumulative(s, mid) >= target)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return hi;
 }
 
 }  // namespace kvz

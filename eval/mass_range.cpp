@@ -34,21 +34,21 @@ bool zero_mass_ends_tail(const DistSlot& s) {
 }
 
 double skip_zero_masses(const DistSlot& s, double first, double last) {
-    if (!(density(s, first) == 0)) return first;
+    if (!(density_across_cut(s, first) == 0)) return first;
     double hi = mass_peak(s);
     if (!(hi > first)) return first;
     if (hi > last) {
         // The whole stretch lies below the peak: zero at its end, zero throughout.
-        if (density(s, last) == 0) return std::floor(last) + 1;
+        if (density_across_cut(s, last) == 0) return std::floor(last) + 1;
         hi = last;
     }
-    if (!(density(s, hi) > 0)) return first;
+    if (!(density_across_cut(s, hi) > 0)) return first;
     // density(lo) is zero and density(hi) positive throughout.
     double lo = first;
     while (hi - lo > 1) {
         const double mid = std::floor(lo + (hi - lo) / 2);
         if (mid <= lo || mid >= hi) break;  // beyond whole-number precision
-        if (density(s, mid) == 0)
+        if (density_across_cut(s, mid) == 0)
             lo = mid;
         else
             hi = mid;

@@ -1,11 +1,98 @@
-// The rules every evaluation shares, each in one place: how truncation scales
-// a density and transforms a cumulative value, and what a probability at or
-// beyond the ends of [0, 1] answers.
+// The rules every evaluation shares, each in one place: where a slot's
+// distribution has its mass (the support and the truncation cut), how
+// truncation scales a density and transforms a cumulative value, and what a
+// probability at or beyond the ends of [0, 1] answers.
 #pragma once
 
+#include <cmath>
+#include <limits>
+
+#include "interface/catalogue.h"
 #include "interface/slot.h"
 
 namespace kvz {
+
+// Whether the slot's truncation flags cut its distribution: types without a
+// truncation step (the degenerate type, codes that dinitialise does not
+// initialise) ignore them.
+inline bool truncation_applies(const DistSlot& s) {
+    return (s.t_min_flag != 0 || s.t_max_flag != 0) &&
+           type_row(kInitialiseAlias(s.dtype)).moment != MomentRule::none;
+}
+
+// The value of one end of a type's support, as the catalogue names it.
+inline double support_end(const DistSlot& s, End end, double open) {
+    switch (end) {
+        case End::zero: return 0.0;
+        case End::one: return 1.0;
+        case End::minimum: return s.minimum;
+        case End::maximum: return s.maximum;
+        case End::mode: return s.mode;
+        case End::mean: return s.mean;
+        case End::trials: return static_cast<double>(s.n);
+        case End::hyper_low: return std::fmax(0.0, s.sam - (s.pop - s.popsuc));
+        case End::hyper_high: return std::fmin(s.sam, s.popsuc);
+        case End::open: break;
+    }
+    return open;
+}
+
+// The ends of the slot's support (either may be infinite).
+struct Support {
+    double first;
+    double last;
+};
+
+inline Support type_support(const DistSlot& s) {
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    const SupportRow row = support_row(s.dtype);
+    return {support_end(s, row.lower, -kEndless), support_end(s, row.upper, kEndless)};
+}
+
+// Where a value lies against the slot's distribution.
+enum class Place { below, inside, above };
+
+// Against the support alone: the distribution as the type defines it.
+inline Place place_in_support(const DistSlot& s, double x) {
+    const Support support = type_support(s);
+    if (x < support.first) return Place::below;
+    if (x > support.last) return Place::above;
+    return Place::inside;
+}
+
+// Against the support and, once truncate() has measured it, the cut. A
+// discrete slot keeps every whole number from floor(t_min) on: the cut takes
+// away the mass at and below t_min − 1.
+inline Place place_of(const DistSlot& s, double x) {
+    const Place in_support = place_in_support(s, x);
+    if (in_support != Place::inside || !s.cut_in_force) return in_support;
+    const double first_kept = s.dclass == 1 ? s.t_min : std::floor(s.t_min);
+    if (s.t_min_flag && x < first_kept) return Place::below;
+    if (s.t_max_flag && x > s.t_max) return Place::above;
+    return Place::inside;
+}
+
+// A mass of a discrete type lies on whole numbers only (the normal
+// approximations excepted: theirs are the masses of unit intervals).
+inline bool off_the_whole_numbers(const DistSlot& s, double x) {
+    return support_row(s.dtype).whole_numbers && x != std::floor(x);
+}
+
+// The one value of a degenerate slot: its value where no cut excludes it;
+// where one does no mass is left, and the slot reports the cut point on the
+// value's side.
+inline double degenerate_value(const DistSlot& s) {
+    if (s.t_min_flag && s.mean < s.t_min) return s.t_min;
+    if (s.t_max_flag && s.mean > s.t_max) return s.t_max;
+    return s.mean;
+}
+
+// A quantile of a truncated slot lies inside its cut.
+inline double inside_cut(const DistSlot& s, double x) {
+    if (s.t_max_flag && x > s.t_max) x = s.t_max;
+    if (s.t_min_flag && x < s.t_min) x = s.t_min;
+    return x;
+}
 
 // A density or mass of the untruncated distribution, rescaled to the slot's
 // truncated range.

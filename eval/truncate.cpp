@@ -208,6 +208,7 @@ double nearest_cut(const DistSlot& s, const Side& below, const Side& above) {
 void report_point(DistSlot& s, double c) {
     s.t_factor = 1.0;
     s.t_pbelow = 0.0;
+    s.cut_in_force = 0;
     s.min_exists = 1;
     s.max_exists = 1;
     s.avg_exists = 1;
@@ -319,6 +320,7 @@ void truncate(DistSlot& s) {
     }
     s.t_factor = factor;
     s.t_pbelow = below.mass;
+    s.cut_in_force = 1;
 
     // A cut beyond the quantile that ends a free side leaves the window
     // empty; that side's limit is then taken from the truncated distribution.

@@ -18,6 +18,7 @@ void reset_slot(DistSlot& s) {
     s.pmax_extend = 0;
     s.t_pbelow = 0.0;
     s.t_factor = 1.0;
+    s.cut_in_force = 0;
 }
 
 // Rewrites an alias's inputs as the inputs of its base type.
@@ -92,8 +93,6 @@ int moment_method_for(const DistSlot& s, MomentRule rule) {
     return by_quantiles ? kMomentsByQuantiles : kMomentsByDensity;
 }
 
-bool truncated(const DistSlot& s) { return s.t_min_flag != 0 || s.t_max_flag != 0; }
-
 }  // namespace
 
 void dinitialise(DistSlot& s) {
@@ -109,7 +108,7 @@ void dinitialise(DistSlot& s) {
     if (routine.working != nullptr) routine.working(s);
 
     // The degenerate type has no truncation branch: its row carries no rule.
-    if (truncated(s) && row.moment != MomentRule::none) {
+    if (truncation_applies(s)) {
         s.moment_method = moment_method_for(s, row.moment);
         truncate(s);
         return;

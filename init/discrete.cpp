@@ -52,13 +52,14 @@ void mode_search(DistSlot& s) {
 
 namespace {
 
-// --- 1 degenerate: one value, no working values, no truncation ---
+// --- 1 degenerate: one value, no working values; a cut keeps it or leaves the cut point ---
 void degenerate_statistics(DistSlot& s) {
-    s.dminimum = s.mean;
-    s.dmaximum = s.mean;
-    s.dmean = s.mean;
-    s.dmode = s.mean;
-    s.dmedian = s.mean;
+    const double value = degenerate_value(s);
+    s.dminimum = value;
+    s.dmaximum = value;
+    s.dmean = value;
+    s.dmode = value;
+    s.dmedian = value;
     s.dvariance = 0;
     s.dstdev = 0;
 }

@@ -177,6 +177,83 @@ constexpr auto make_type_table() {
 inline constexpr auto kTypeTable = make_type_table();
 }  // namespace catalogue_detail
 
+// Where a type's support ends: a fixed value, or a parameter of the slot.
+// The ends are read from the inputs (and from the working values that
+// dinitialise derives from them alone), never from search or table ends.
+enum class End : std::uint8_t {
+    open,         // no end: -infinity below, +infinity above
+    zero,
+    one,
+    minimum,      // the slot's minimum
+    maximum,      // the slot's maximum
+    mode,         // the slot's mode (the Pareto's lower bound)
+    mean,         // the slot's mean (the degenerate value)
+    trials,       // n
+    hyper_low,    // max(0, sam - (pop - popsuc))
+    hyper_high,   // min(sam, popsuc)
+};
+
+// The support of a type code: its two ends, and whether its mass lives on
+// whole numbers only (the discrete types other than the normal
+// approximations, whose masses are those of unit intervals).
+struct SupportRow {
+    End lower;
+    End upper;
+    bool whole_numbers;
+};
+
+namespace catalogue_detail {
+constexpr std::pair<int, SupportRow> kSupports[] = {
+    {kDegenerate,         {End::mean, End::mean, true}},
+    {kUniform,            {End::minimum, End::maximum, false}},
+    {kTriangular,         {End::minimum, End::maximum, false}},
+    {kNormal,             {End::open, End::open, false}},
+    {kPoisson,            {End::zero, End::open, true}},
+    {kGeometric,          {End::zero, End::open, true}},
+    {kExponential,        {End::zero, End::open, false}},
+    {kBinomial,           {End::zero, End::trials, true}},
+    {kPareto,             {End::mode, End::open, false}},
+    {kBeta,               {End::minimum, End::maximum, false}},
+    {kGamma,              {End::zero, End::open, false}},
+    {kCauchy,             {End::open, End::open, false}},
+    {kExpPower,           {End::open, End::open, false}},
+    {kGumbel,             {End::open, End::open, false}},
+    {kWeibull,            {End::minimum, End::open, false}},
+    {kHypergeometric,     {End::hyper_low, End::hyper_high, true}},
+    {kWald,               {End::zero, End::open, false}},
+    {kLaplace,            {End::open, End::open, false}},
+    {kLogSeries,          {End::one, End::open, true}},
+    {kLogistic,           {End::open, End::open, false}},
+    {kLognormalByMoments, {End::zero, End::open, false}},
+    {kLognormal,          {End::zero, End::open, false}},
+    {kErlang,             {End::zero, End::open, false}},
+    {kChiSquare,          {End::zero, End::open, false}},
+    {kPowerFunction,      {End::minimum, End::maximum, false}},
+    {kRayleigh,           {End::zero, End::open, false}},
+    {kDiscreteUniform,    {End::minimum, End::maximum, true}},
+    {kInverseGaussian,    {End::zero, End::open, false}},
+    {kNormalBinomial,     {End::zero, End::trials, false}},
+    {kNormalPoisson,      {End::zero, End::open, false}},
+    {kLognormalByMedian,  {End::zero, End::open, false}},
+    {kStudentT,           {End::open, End::open, false}},
+    {kFisherF,            {End::zero, End::open, false}},
+};
+
+constexpr auto make_support_table() {
+    struct Table { SupportRow rows[kTypeCodes]; } t{};
+    for (auto& r : t.rows) r = {End::open, End::open, false};
+    for (auto& [code, r] : kSupports) t.rows[code] = r;
+    return t;
+}
+inline constexpr auto kSupportTable = make_support_table();
+}  // namespace catalogue_detail
+
+// The support row of a type code; codes without a type are unbounded.
+constexpr SupportRow support_row(int code) {
+    return (code >= 0 && code < kTypeCodes) ? catalogue_detail::kSupportTable.rows[code]
+                                            : SupportRow{End::open, End::open, false};
+}
+
 // The row of a base type; codes without a routine get an empty row.
 constexpr TypeRow type_row(int base) {
     return (base >= 0 && base < kTypeCodes) ? catalogue_detail::kTypeTable.rows[base] : TypeRow{};

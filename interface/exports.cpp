@@ -182,5 +182,6 @@ void KVZ_CALL get_pdf_f_batch(int slot, const double* x, double* out, int count)
 void KVZ_CALL get_pdf_g_batch(int slot, const double* p, double* out, int count) {
     evaluate_array(slot, p, out, count, kvz::inverse);
 }
+double KVZ_CALL get_pdf_g_whole(int slot, double p) { return evaluate(slot, p, kvz::inverse_whole); }
 
 }  // extern "C"

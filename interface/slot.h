@@ -75,6 +75,9 @@ struct DistSlot {
     // Set by precalc when table_p of a discrete table never decreases, so a
     // draw may find its entry by bisection instead of a scan.
     Flag table_ordered;
+    // Set by dinitialise once a truncation has been measured and rescales the
+    // distribution: from then on values outside the cut have no mass.
+    Flag cut_in_force;
 };
 
 // The record of a slot index, or nullptr when the index lies outside 0..20.

@@ -167,7 +167,7 @@ double sample_cdf_table(DistSlot& s) {
 
 double dvalue(DistSlot& s) {
     switch (s.sample_type) {
-        case kDegenerate: return s.mean;
+        case kDegenerate: return degenerate_value(s);
         case kUniform: return s.minimum + rng() * s.range;
         case kTriangular: return sample_triangular(s, rng());
         case kSampleNormalBased: return sample_normal_based(s);

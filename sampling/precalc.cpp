@@ -22,8 +22,6 @@ constexpr double kExtendGrowth = 1.1;
 // beyond the stored entries) covers; keeps precalc and every draw bounded.
 constexpr double kDiscreteRangeLimit = 1e8;
 
-bool truncated(const DistSlot& s) { return s.t_min_flag != 0 || s.t_max_flag != 0; }
-
 // Types without a truncation step (the degenerate type, and the codes that
 // dinitialise does not initialise) ignore the truncation flags here too.
 // A truncated slot draws from a table of its type's class. The class is the
@@ -31,8 +29,8 @@ bool truncated(const DistSlot& s) { return s.t_min_flag != 0 || s.t_max_flag != 
 // dinitialise, and a slot whose type changed without a new dinitialise (or
 // that never had one) does not get a cumulative table summed from masses.
 int choose_sample_type(const DistSlot& s) {
-    const TypeRow row = type_row(kInitialiseAlias(s.dtype));
-    if (truncated(s) && row.moment != MomentRule::none) {
+    if (truncation_applies(s)) {
+        const TypeRow row = type_row(kInitialiseAlias(s.dtype));
         return row.dclass == 1 ? kSampleCdfTable : kSampleDiscreteTable;
     }
     return kSampleMethod(s.dtype);

@@ -91,15 +91,20 @@ def _mode_invgauss(mu, lam):
 class DiscretisedNormal:
     """The normal approximations (types 30 and 31): mass between two normal points."""
 
-    def __init__(self, mean, sd, shift):
+    def __init__(self, mean, sd, shift, last=np.inf):
         self.n = st.norm(mean, sd)
         self.shift = shift  # 0.5: centred on x (type 30); 0: the interval (x - 1, x] (type 31)
+        self.last = last  # n for type 30: no mass beyond it
 
     def pmf(self, x):
-        return self.n.cdf(x + self.shift) - self.n.cdf(x + self.shift - 1)
+        x = np.asarray(x, dtype=float)
+        inside = (x >= 0) & (x <= self.last)
+        return np.where(inside, self.n.cdf(x + self.shift) - self.n.cdf(x + self.shift - 1), 0.0)
 
     def cdf(self, x):
-        return self.n.cdf(np.floor(x) + self.shift)
+        x = np.asarray(x, dtype=float)
+        f = self.n.cdf(np.floor(x) + self.shift)
+        return np.where(x < 0, 0.0, np.where(x > self.last, 1.0, f))
 
     def ppf(self, p):
         return np.floor(self.n.ppf(p))
@@ -109,7 +114,7 @@ class DiscretisedNormal:
         return self.n.ppf(p) - self.shift
 
     def support(self):
-        return (0, np.inf)
+        return (0, self.last)
 
 
 # Known limits of the algorithms, named where a case runs into them.
@@ -277,7 +282,7 @@ def discrete_cases():
     for n, p in [(20, 0.5), (100, 0.1)]:
         m, sd = n * p, math.sqrt(n * p * (1 - p))
         c.append(Case("normal approx. to binomial", 30, dict(n=n, p=p),
-                      DiscretisedNormal(m, sd, 0.5), discrete=True, pdf_tol=2 * INCOMPLETE,
+                      DiscretisedNormal(m, sd, 0.5, last=n), discrete=True, pdf_tol=2 * INCOMPLETE,
                       cdf_tol=INCOMPLETE, inverse="whole", stats=False))
     for m in [9.0, 50.0]:
         c.append(Case("normal approx. to Poisson", 31, dict(mean=m),

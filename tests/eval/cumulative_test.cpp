@@ -71,10 +71,14 @@ TEST(Cumulative, EdgeValuesAreExact) {
         {"triangular at maximum", {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 4}, 4, 1},
         {"binomial below 0", {.dtype = kBinomial, .n = 10, .p = 0.3}, -0.5, 0},
         {"log series below 1", {.dtype = kLogSeries, .shape_a = 0.6}, 0.99, 0},
-        {"degenerate below its value", {.dtype = kDegenerate, .mean = 3}, -5, 1},
+        {"degenerate below its value", {.dtype = kDegenerate, .mean = 3}, -5, 0},
+        {"degenerate at its value", {.dtype = kDegenerate, .mean = 3}, 3, 1},
         {"discrete uniform at 3", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 3, 0.5},
         {"discrete uniform at 3.5", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 3.5, 3.5 / 6},
-        {"discrete uniform at -1", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, -1, -1.0 / 6},
+        {"discrete uniform below its support", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, -1, 0},
+        {"discrete uniform above its support", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 7, 1},
+        {"exponential below 0", {.dtype = kExponential, .mean = 1}, -1, 0},
+        {"Pareto below its bound", {.dtype = kPareto, .mode = 2, .shape_a = 3}, 1, 0},
         {"Laplace at its mean", {.dtype = kLaplace, .mean = 2, .scale = 3}, 2, 0.5},
         {"normal approx to the Poisson at its mean", {.dtype = kNormalPoisson, .mean = 5, .stdev = 2}, 5, 0.5},
         {"exponential power at its centre", {.dtype = kExpPower, .mean = 1, .scale = 2, .shape_a = 1.5}, 1, 0.5},
@@ -95,7 +99,7 @@ TEST(Cumulative, EdgeValuesAreExact) {
     const auto binomial = make_slot({.dtype = kBinomial, .n = 10, .p = 0.3});
     EXPECT_EQ(cumulative(*binomial, 2.7), cumulative(*binomial, 2));
     // The approximation to the binomial centres the step: Φ(0.25).
-    const auto normal_binomial = make_slot({.dtype = kNormalBinomial, .mean = 5, .stdev = 2});
+    const auto normal_binomial = make_slot({.dtype = kNormalBinomial, .mean = 5, .stdev = 2, .n = 10});
     EXPECT_EQ(cumulative(*normal_binomial, 5), normal_integral(0.25));
 }
 
@@ -114,26 +118,27 @@ TEST(Cumulative, TruncationTransformIsNotClamped) {
 }
 
 TEST(Cumulative, DiscreteValuesAreSumsOfTheMassesOverTheSupport) {
-    struct Case { Params in; double x, ref; };
+    struct Case { Params in; double x, ref, scaled; };
     const Case cases[] = {
         // scipy.stats cdf
-        {{.dtype = kPoisson, .mean = 3.5}, 4, 0.7254449533096043},
-        {{.dtype = kGeometric, .p = 0.3}, 2, 0.657},
-        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 4, 0.8497316674000001},
-        {{.dtype = kHypergeometric, .pop = 20, .popsuc = 7, .sam = 5}, 2, 0.7932146542827657},
-        {{.dtype = kLogSeries, .shape_a = 0.6}, 3, 0.9298358810825724},
-        // past the support's end: exactly the whole mass, no terms beyond n
-        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 25, 1.0},
+        {{.dtype = kPoisson, .mean = 3.5}, 4, 0.7254449533096043, 4 * 0.7254449533096043},
+        {{.dtype = kGeometric, .p = 0.3}, 2, 0.657, 4 * 0.657},
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 4, 0.8497316674000001, 4 * 0.8497316674000001},
+        {{.dtype = kHypergeometric, .pop = 20, .popsuc = 7, .sam = 5}, 2, 0.7932146542827657, 4 * 0.7932146542827657},
+        {{.dtype = kLogSeries, .shape_a = 0.6}, 3, 0.9298358810825724, 4 * 0.9298358810825724},
+        // past the support's end: exactly the whole mass, no terms beyond n,
+        // and above the support nothing to rescale
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 25, 1.0, 1.0},
         // support starting at 3: nothing below it, all of it at its end
-        {{.dtype = kHypergeometric, .pop = 10, .popsuc = 8, .sam = 5}, 2, 0.0},
-        {{.dtype = kHypergeometric, .pop = 10, .popsuc = 8, .sam = 5}, 5, 1.0},
+        {{.dtype = kHypergeometric, .pop = 10, .popsuc = 8, .sam = 5}, 2, 0.0, 0.0},
+        {{.dtype = kHypergeometric, .pop = 10, .popsuc = 8, .sam = 5}, 5, 1.0, 4 * 1.0},
     };
     for (const auto& c : cases) {
         auto s = make_slot(c.in);
         EXPECT_NEAR(cumulative(*s, c.x), c.ref, 1e-12) << "dtype " << c.in.dtype << " x " << c.x;
         // Truncation: the scaled masses are summed, then unscaled once.
         s->t_factor = 4;
-        EXPECT_NEAR(cumulative(*s, c.x), 4 * c.ref, 4e-12) << "dtype " << c.in.dtype;
+        EXPECT_NEAR(cumulative(*s, c.x), c.scaled, 4e-12) << "dtype " << c.in.dtype;
     }
 }
 

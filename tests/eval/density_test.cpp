@@ -61,7 +61,7 @@ TEST(Density, EdgeValuesAreExact) {
         {"triangular, mode at minimum", {.dtype = kTriangular, .mode = 0, .minimum = 0, .maximum = 4}, 0, 0.5},
         {"triangular, mode at maximum", {.dtype = kTriangular, .mode = 4, .minimum = 0, .maximum = 4}, 4, 0.5},
         {"beta pole at the lower end", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, 0, 1e9},
-        {"beta pole below the lower end", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, -3, 1e9},
+        {"beta below the lower end", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, -3, 0},
         {"beta pole at the upper end", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 0.5}, 1, 1e9},
         {"gamma shape below 1 at 0", {.dtype = kGamma, .scale = 2, .shape_a = 0.5}, 0, 0},
         {"gamma shape 1 at 0", {.dtype = kGamma, .scale = 2, .shape_a = 1}, 0, 0.5},
@@ -70,8 +70,16 @@ TEST(Density, EdgeValuesAreExact) {
         {"lognormal at 0", {.dtype = kLognormal, .lmean = 0, .lstdev = 1}, 0, 0},
         {"lognormal below 0", {.dtype = kLognormal, .lmean = 0, .lstdev = 1}, -1, 0},
         {"inverse Gaussian at 0", {.dtype = kInverseGaussian, .mean = 1, .scale = 2}, 0, 0},
-        {"uniform anywhere", {.dtype = kUniform, .minimum = 2, .maximum = 6}, 100, 0.25},
-        {"degenerate anywhere", {.dtype = kDegenerate, .mean = 3}, -7, 1},
+        {"uniform inside", {.dtype = kUniform, .minimum = 2, .maximum = 6}, 3, 0.25},
+        {"uniform above its maximum", {.dtype = kUniform, .minimum = 2, .maximum = 6}, 100, 0},
+        {"degenerate at its value", {.dtype = kDegenerate, .mean = 3}, 3, 1},
+        {"degenerate elsewhere", {.dtype = kDegenerate, .mean = 3}, -7, 0},
+        {"triangular below its minimum", {.dtype = kTriangular, .mode = 1, .minimum = 0, .maximum = 2}, -1, 0},
+        {"exponential below 0", {.dtype = kExponential, .mean = 1}, -1, 0},
+        {"hypergeometric between whole numbers", {.dtype = kHypergeometric, .pop = 50, .popsuc = 10, .sam = 5}, 1.5, 0},
+        {"hypergeometric below its support", {.dtype = kHypergeometric, .pop = 50, .popsuc = 10, .sam = 5}, -1, 0},
+        {"discrete uniform above its maximum", {.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 7, 0},
+        {"log series at 0", {.dtype = kLogSeries, .shape_a = 0.5}, 0, 0},
         {"code 5", {.dtype = 5, .mean = 1, .stdev = 1}, 1, 0},
         {"code 32", {.dtype = 32, .mean = 1, .stdev = 1}, 1, 0},
         {"code 33", {.dtype = 33, .mean = 1, .stdev = 1}, 1, 0},
@@ -102,7 +110,7 @@ TEST(Density, TruncationScalesEveryValueOnce) {
     // values: one factor, not two. Φ(0.5) − Φ(−0.5) = 0.38292492254802624
     // and Φ(1) − Φ(0) = 0.3413447460685429 (scipy.stats.norm).
     for (double factor : {1.0, 2.0}) {
-        auto binomial = make_slot({.dtype = kNormalBinomial, .mean = 3, .stdev = 1});
+        auto binomial = make_slot({.dtype = kNormalBinomial, .mean = 3, .stdev = 1, .n = 10});
         auto poisson = make_slot({.dtype = kNormalPoisson, .mean = 2, .stdev = 1});
         binomial->t_factor = poisson->t_factor = factor;
         EXPECT_NEAR(density(*binomial, 3), factor * 0.38292492254802624, 1e-7);
@@ -195,9 +203,10 @@ TEST(Density, LogarithmsOnlyReplaceOverflowInsideTheSupport) {
     struct Case { const char* what; Params in; double x, expected; };
     const double kNaN = std::numeric_limits<double>::quiet_NaN();
     const Case cases[] = {
-        {"gamma a 500.5 below 0", {.dtype = kGamma, .scale = 1, .shape_a = 500.5}, -1, kNaN},
-        {"beta 2000.5, 3000 below its minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2000.5, .shape_b = 3000}, -0.1, kNaN},
-        {"F 500.5, 800 below 0", {.dtype = kFisherF, .shape_a = 500.5, .shape_b = 800}, -1, kNaN},
+        {"gamma a 500.5 below 0: no mass", {.dtype = kGamma, .scale = 1, .shape_a = 500.5}, -1, 0},
+        {"beta 2000.5, 3000 below its minimum: no mass", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2000.5, .shape_b = 3000}, -0.1, 0},
+        {"F 500.5, 800 below 0: no mass", {.dtype = kFisherF, .shape_a = 500.5, .shape_b = 800}, -1, 0},
+        {"gamma a 500.5, not a number", {.dtype = kGamma, .scale = 1, .shape_a = 500.5}, kNaN, kNaN},
         {"gamma a 500 at 0", {.dtype = kGamma, .scale = 1, .shape_a = 500}, 0, 0},
         {"gamma a 0.5 at 0", {.dtype = kGamma, .scale = 1, .shape_a = 0.5}, 0, 0},
         {"beta 2000, 3000 at its minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2000, .shape_b = 3000}, 0, 0},
@@ -218,7 +227,9 @@ TEST(DensityValid, IsZeroExactlyAtThePoles) {
     struct Case { const char* what; Params in; double x; int expected; };
     const Case cases[] = {
         {"beta a < 1 at minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, 0, 0},
-        {"beta a < 1 below minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, -1, 0},
+        {"beta a < 1 below minimum: no mass there", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 2}, -1, 1},
+        {"F 1, 1000 at its infinite pole", {.dtype = kFisherF, .shape_a = 1, .shape_b = 1000}, 0, 0},
+        {"log series at 0, outside its support", {.dtype = kLogSeries, .shape_a = 0.5}, 0, 1},
         {"beta a >= 1 at minimum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 2}, 0, 1},
         {"beta b < 1 at maximum", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 0.5}, 1, 0},
         {"beta inside", {.dtype = kBeta, .minimum = 0, .maximum = 1, .shape_a = 0.5, .shape_b = 0.5}, 0.5, 1},

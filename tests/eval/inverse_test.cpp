@@ -209,5 +209,64 @@ TEST(InverseBisection, UnsafeSlotsEndPromptlyWithAFiniteAnswer) {
     EXPECT_TRUE(std::isfinite(inverse_bisection(*falling, 0.995)));
 }
 
+TEST(InverseWhole, DiscreteQuantilesAreTheFirstWholeNumbersReachingP) {
+    struct Case { Params in; double p, expected; };
+    const Case cases[] = {
+        // scipy.stats ppf (the geometric there counts trials: one less here)
+        {{.dtype = kPoisson, .mean = 3}, 0.1, 1},
+        {{.dtype = kPoisson, .mean = 3}, 0.5, 3},
+        {{.dtype = kPoisson, .mean = 3}, 0.9, 5},
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.1, 1},
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.5, 3},
+        {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.9, 5},
+        {{.dtype = kHypergeometric, .pop = 20, .popsuc = 7, .sam = 5}, 0.1, 1},
+        {{.dtype = kHypergeometric, .pop = 20, .popsuc = 7, .sam = 5}, 0.9, 3},
+        {{.dtype = kGeometric, .p = 0.3}, 0.1, 0},
+        {{.dtype = kGeometric, .p = 0.3}, 0.9, 6},
+        {{.dtype = kLogSeries, .shape_a = 0.6}, 0.5, 1},
+        {{.dtype = kLogSeries, .shape_a = 0.6}, 0.9, 3},
+        {{.dtype = kDiscreteUniform, .minimum = 1, .maximum = 6}, 0.5, 3},
+        {{.dtype = kDegenerate, .mean = 4}, 0.3, 4},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot(c.in);
+        EXPECT_EQ(inverse_whole(*s, c.p), c.expected) << "dtype " << c.in.dtype << " p " << c.p;
+    }
+}
+
+// The defining property, wherever p falls: F(q) reaches p and F(q − 1) does
+// not, q a whole number of the support. Exactly at a step's height the step's
+// own value answers.
+TEST(InverseWhole, AnswerIsTheSmallestWholeNumberWhoseCumulativeReachesP) {
+    const Params slots[] = {
+        {.dtype = kPoisson, .mean = 250},
+        {.dtype = kBinomial, .n = 1000, .p = 0.01},
+        {.dtype = kHypergeometric, .pop = 500, .popsuc = 100, .sam = 60},
+        {.dtype = kGeometric, .p = 0.001},
+        {.dtype = kNormalPoisson, .mean = 40, .stdev = std::sqrt(40.0)},
+        {.dtype = kNormalBinomial, .mean = 15, .stdev = std::sqrt(10.5), .n = 50},
+    };
+    for (const auto& in : slots) {
+        const auto s = make_slot(in);
+        for (double p : kProbabilities) {
+            const double q = inverse_whole(*s, p);
+            EXPECT_EQ(q, std::floor(q)) << in.dtype << " p " << p;
+            EXPECT_GE(cumulative(*s, q), p) << in.dtype << " p " << p;
+            EXPECT_LT(cumulative(*s, q - 1), p) << in.dtype << " p " << p;
+            EXPECT_EQ(inverse_whole(*s, cumulative(*s, q)), q) << in.dtype << " at the step's height";
+        }
+    }
+}
+
+TEST(InverseWhole, ContinuousSlotsAndTheEndsAnswerAsTheInverse) {
+    auto normal = make_slot({.dtype = kNormal, .mean = 1, .stdev = 2});
+    for (double p : kProbabilities) EXPECT_EQ(inverse_whole(*normal, p), inverse(*normal, p));
+    auto poisson = make_slot({.dtype = kPoisson, .mean = 3});
+    poisson->dminimum = 0;
+    poisson->dmaximum = 14;
+    for (double p : {0.0, -1.0, kNaN}) EXPECT_EQ(inverse_whole(*poisson, p), 0) << p;
+    for (double p : {1.0, kInf}) EXPECT_EQ(inverse_whole(*poisson, p), 14) << p;
+}
+
 }  // namespace
 }  // namespace kvz

@@ -7,6 +7,7 @@
 
 #include "eval/eval.h"
 #include "init/init.h"
+#include "special/special.h"
 
 namespace kvz {
 namespace {
@@ -363,7 +364,7 @@ TEST_F(Truncation, MomentToolsMeasureTheWindowTheyAreGiven) {
 }
 
 TEST_F(Truncation, DegenerateAndUnsupportedTypesAreNeverTruncated) {
-    const DistSlot& point = initialise({.dtype = 1, .mean = 4, .lower = 1, .t_min = 1, .upper = 1, .t_max = 2});
+    const DistSlot& point = initialise({.dtype = 1, .mean = 4, .lower = 1, .t_min = 1, .upper = 1, .t_max = 6});
     EXPECT_EQ(point.t_factor, 1.0);
     EXPECT_EQ(point.t_pbelow, 0.0);
     for (double v : {point.dminimum, point.dmaximum, point.dmean, point.dmedian}) EXPECT_EQ(v, 4.0);
@@ -374,6 +375,31 @@ TEST_F(Truncation, DegenerateAndUnsupportedTypesAreNeverTruncated) {
     EXPECT_EQ(f.dclass, 0);
     EXPECT_EQ(f.dmean, kSentinel);
     EXPECT_EQ(f.dvariance, kSentinel);
+}
+
+// Outside the cut the truncated distribution has no mass: density 0,
+// cumulative 0 below and 1 above; inside, the transform's own values.
+TEST_F(Truncation, ValuesOutsideTheCutHaveNoMass) {
+    const DistSlot& normal = initialise({.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 2});
+    EXPECT_EQ(cumulative(normal, -2), 0.0);
+    EXPECT_EQ(cumulative(normal, 3), 1.0);
+    EXPECT_EQ(density(normal, -2), 0.0);
+    EXPECT_EQ(density(normal, 3), 0.0);
+    // scipy.stats.truncnorm(-1, 2).cdf(0)
+    EXPECT_NEAR(cumulative(normal, 0), 0.41698875142898584, 1e-8);
+    EXPECT_EQ(cumulative(normal, 0), (normal_integral(0) - normal.t_pbelow) * normal.t_factor);
+    EXPECT_GT(density(normal, 2), 0.0);
+
+    // Poisson(3) on 2..6 keeps the mass of both cut points.
+    const DistSlot& poisson = initialise({.dtype = 6, .mean = 3, .lower = 1, .t_min = 2, .upper = 1, .t_max = 6});
+    for (double x : {1.0, 1.5, 7.0, 2.5}) EXPECT_EQ(density(poisson, x), 0.0) << x;
+    EXPECT_EQ(cumulative(poisson, 1), 0.0);
+    EXPECT_EQ(cumulative(poisson, 7), 1.0);
+    // scipy: cumulative masses of Poisson(3) on 2..6, renormalised
+    EXPECT_NEAR(cumulative(poisson, 2), 0.2919708, 1e-7);
+    EXPECT_NEAR(cumulative(poisson, 6), 1.0, 1e-12);
+    EXPECT_EQ(inverse_whole(poisson, 0.5), 3);
+    EXPECT_EQ(inverse_whole(poisson, 0.1), 2);
 }
 
 }  // namespace

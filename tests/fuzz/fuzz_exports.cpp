@@ -244,10 +244,10 @@ enum Op : int {
     kGetMean, kGetMode, kGetMedian, kGetVariance, kGetStdev, kGetSkewness, kGetKurtosis,
     kGetMinimum, kGetMaximum, kGetPMin, kGetPMax,
     kDinitialise, kPdf, kPdfValid, kF, kG, kBetai, kSetRngType, kRng, kPrecalc, kDvalue,
-    kDvalueBatch, kPdfBatch, kFBatch, kGBatch,
+    kDvalueBatch, kPdfBatch, kFBatch, kGBatch, kGWhole,
     kOpCount
 };
-static_assert(kOpCount == 55, "51 exports and 4 batch calls");
+static_assert(kOpCount == 56, "51 exports, 4 batch calls and the whole-number quantile");
 
 using DoubleSetter = void (*)(int, double);
 using IntSetter = void (*)(int, int);
@@ -368,6 +368,11 @@ void run_call(Reader& r, int sentinel, Call& c) {
         if (op == kF) (void)get_pdf_f(s, x);
         if (op == kG) (void)get_pdf_g(s, x);
         if (op == kPdfValid) check_flag(get_pdf_pdf_valid(s, x), "pdf_valid not 0/1", c.text);
+    } else if (op == kGWhole) {
+        const int s = slot_arg();
+        const double p = read_double(r);
+        describe(c, "get_pdf_g_whole(%d, %a)", s, p);
+        (void)get_pdf_g_whole(s, p);
     } else if (op == kBetai) {
         const double a = read_double(r), b = read_double(r), x = read_double(r);
         describe(c, "betai(%a, %a, %a)", a, b, x);

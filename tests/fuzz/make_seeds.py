@@ -19,8 +19,9 @@ get_pdf_mod_exists get_pdf_med_exists get_pdf_skw_exists get_pdf_krt_exists get_
 get_pmax_extend get_pdf_mean get_pdf_mode get_pdf_median get_pdf_variance get_pdf_stdev
 get_pdf_skewness get_pdf_kurtosis get_pdf_minimum get_pdf_maximum get_pdf_p_min get_pdf_p_max
 dinitialise get_pdf_pdf get_pdf_pdf_valid get_pdf_f get_pdf_g betai set_rng_type rng precalc
-dvalue dvalue_batch get_pdf_pdf_batch get_pdf_f_batch get_pdf_g_batch""".split()
-assert len(OPS) == 55
+dvalue dvalue_batch get_pdf_pdf_batch get_pdf_f_batch get_pdf_g_batch
+get_pdf_g_whole""".split()
+assert len(OPS) == 56
 OP = {name: i for i, name in enumerate(OPS)}
 
 BAD_SLOTS = [-1, 21, 22, -21, 255, -2**31, 2**31 - 1, 1 << 20]

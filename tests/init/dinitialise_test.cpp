@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "eval/eval.h"
 #include "init/init.h"
 #include "interface/catalogue.h"
 #include "slot_maker.h"
@@ -208,24 +209,39 @@ TEST(Dinitialise, UntruncatedSlotLeavesMomentMethodAlone) {
     EXPECT_EQ(s->moment_method, 42);
 }
 
-TEST(Dinitialise, DegenerateTypeIgnoresTheTruncationFlags) {
+// A cut keeps the degenerate value whole or leaves no mass: then the slot
+// reports the cut point on the value's side. Either way the truncation step
+// does not run (no factor, moment_method untouched).
+TEST(Dinitialise, DegenerateValueInsideItsCutIsUnchangedOutsideItTheCutPoint) {
+    struct Case { const char* what; double t_min, t_max, expected; };
+    const Case cases[] = {
+        {"inside", 2, 9, 4},
+        {"below the cut", 5, 6, 5},
+        {"above the cut", 1, 3, 3},
+    };
     auto plain = make_slot(kDegenerate);
     plain->mean = 4;
     dinitialise(*plain);
-    auto cut = make_slot(kDegenerate);
-    cut->mean = 4;
-    cut->t_min_flag = 1;
-    cut->t_max_flag = 0x10;  // any nonzero low byte counts as set
-    cut->t_min = 5;
-    cut->t_max = 6;
-    cut->moment_method = 42;
-    dinitialise(*cut);
-    EXPECT_EQ(cut->moment_method, 42);
-    EXPECT_EQ(cut->dminimum, 4.0);
-    EXPECT_EQ(cut->dmaximum, 4.0);
-    EXPECT_EQ(std::memcmp(&plain->dminimum, &cut->dminimum, 9 * sizeof(double)), 0);
-    EXPECT_EQ(cut->t_factor, 1.0);
-    EXPECT_EQ(cut->t_pbelow, 0.0);
+    for (const auto& c : cases) {
+        auto cut = make_slot(kDegenerate);
+        cut->mean = 4;
+        cut->t_min_flag = 1;
+        cut->t_max_flag = 0x10;  // any nonzero low byte counts as set
+        cut->t_min = c.t_min;
+        cut->t_max = c.t_max;
+        cut->moment_method = 42;
+        dinitialise(*cut);
+        EXPECT_EQ(cut->moment_method, 42) << c.what;
+        EXPECT_EQ(cut->t_factor, 1.0) << c.what;
+        EXPECT_EQ(cut->t_pbelow, 0.0) << c.what;
+        for (double v : {cut->dminimum, cut->dmaximum, cut->dmean, cut->dmode, cut->dmedian})
+            EXPECT_EQ(v, c.expected) << c.what;
+        EXPECT_EQ(cut->dvariance, 0.0) << c.what;
+        for (double p : {0.0, 0.0088, 0.5, 1.0}) EXPECT_EQ(inverse(*cut, p), c.expected) << c.what;
+        if (c.expected == 4) {
+            EXPECT_EQ(std::memcmp(&plain->dminimum, &cut->dminimum, 9 * sizeof(double)), 0);
+        }
+    }
 }
 
 TEST(Dinitialise, RepeatingTheCallGivesTheSameRecord) {

@@ -79,7 +79,8 @@
     X(void, dvalue_batch, (int, double*, int))         \
     X(void, get_pdf_pdf_batch, (int, const double*, double*, int)) \
     X(void, get_pdf_f_batch, (int, const double*, double*, int))   \
-    X(void, get_pdf_g_batch, (int, const double*, double*, int))
+    X(void, get_pdf_g_batch, (int, const double*, double*, int)) \
+    X(double, get_pdf_g_whole, (int, double))
 
 /* One pointer per export, typed with the calling convention of the header. */
 #define KVZ_DECLARE(ret, name, params)          \
@@ -388,6 +389,7 @@ static void batch_calls(void) {
     for (i = 0; i < 3; ++i) put_int("batch", keyed(key, sizeof key, "f_same", x[i]), out[i] == k_get_pdf_f(0, x[i]));
     k_get_pdf_g_batch(0, p, out, 3);
     for (i = 0; i < 3; ++i) put_int("batch", keyed(key, sizeof key, "g_same", p[i]), out[i] == k_get_pdf_g(0, p[i]));
+    for (i = 0; i < 3; ++i) put_double("batch", keyed(key, sizeof key, "g_whole", p[i]), k_get_pdf_g_whole(0, p[i]));
 
     k_set_rng_type(0, 99);
     k_precalc(0);

@@ -178,9 +178,13 @@ TEST(Dvalue, EachVariateConsumesOneUniformOrNone) {
     }
 }
 
-TEST(Dvalue, DegenerateSlotReturnsItsValueEvenWhenTruncated) {
-    auto s = prepared({kDegenerate, {{&DistSlot::mean, 4.0}}, 0, true, 5.0, true, 6.0});
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(dvalue(*s), 4.0);
+TEST(Dvalue, DegenerateSlotDrawsItsValueOrTheCutPointThatExcludesIt) {
+    auto inside = prepared({kDegenerate, {{&DistSlot::mean, 4.0}}, 0, true, 2.0, true, 9.0});
+    auto below = prepared({kDegenerate, {{&DistSlot::mean, 4.0}}, 0, true, 5.0, true, 6.0});
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(dvalue(*inside), 4.0);
+        EXPECT_EQ(dvalue(*below), 5.0);
+    }
 }
 
 TEST(Dvalue, UBeyondTheDiscreteTableGivesItsLastValue) {
