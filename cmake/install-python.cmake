@@ -35,6 +35,12 @@ file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/python/_installed.py
   "# Written when the package was installed: the shared library's folder.\n"
   "LIBRARY_DIR = \"${kvz_library_path}\"\n")
 
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/kvz_comp DESTINATION ${KVZ_PYTHON_INSTALL_DIR}
-  FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
+# The package's files, a link among them installed as the file it points to.
+file(GLOB kvz_package_files CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/python/kvz_comp/*.py ${PROJECT_SOURCE_DIR}/python/kvz_comp/*.json)
+foreach(file ${kvz_package_files})
+  get_filename_component(name ${file} NAME)
+  get_filename_component(target ${file} REALPATH)
+  install(FILES ${target} DESTINATION ${KVZ_PYTHON_INSTALL_DIR}/kvz_comp RENAME ${name})
+endforeach()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/python/_installed.py DESTINATION ${KVZ_PYTHON_INSTALL_DIR}/kvz_comp)

@@ -316,7 +316,8 @@ class Distribution:
         return {name: self._statistic(name) for name in _STATISTICS}
 
     def mean(self):
-        """Mean; NaN where it does not exist (SciPy answers inf for some of those)."""
+        """Mean; NaN where it does not exist (SciPy answers inf for some of those).
+        The Cauchy's is its location, where SciPy answers NaN."""
         return _nan_for_none(self._statistic("mean"))
 
     def var(self):

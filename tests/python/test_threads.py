@@ -1,13 +1,24 @@
 """The binding used from several threads at once: slots, per-object calls,
 closing, and the shared generator."""
 
+import sys
 import threading
 
 import numpy as np
 import pytest
 
 import kvz_comp
-from kvz_comp import Distribution
+from kvz_comp import Distribution, distribution
+
+
+@pytest.fixture(autouse=True)
+def frequent_thread_switches():
+    """Threads switch every microsecond instead of every 5 ms, so that an
+    unguarded read-modify-write between two threads shows up."""
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-6)
+    yield
+    sys.setswitchinterval(interval)
 
 
 def run_threads(count, work):
@@ -32,9 +43,23 @@ def run_threads(count, work):
         raise failures[0]
 
 
-def test_slots_are_never_shared_between_threads():
-    # Each object must keep its own slot: a slot handed out twice shows as
-    # another object's parameters.
+def test_the_slot_pool_hands_each_slot_to_one_holder_at_a_time():
+    pool = distribution._SlotPool(kvz_comp.SLOT_COUNT)  # a pool of its own, beside the library's
+    holders = {}
+
+    def work(i):
+        for _ in range(10000):
+            slot = pool.acquire()
+            assert holders.setdefault(slot, i) == i, "a slot handed out twice"
+            del holders[slot]
+            pool.release(slot)
+
+    run_threads(8, work)
+    assert pool.free_count() == kvz_comp.SLOT_COUNT
+
+
+def test_distributions_made_in_many_threads_keep_their_own_slots():
+    # A slot shared by two objects shows as the other object's parameters.
     def work(i):
         for j in range(150):
             lo = i * 1000 + j
