@@ -109,6 +109,7 @@ _SIGNATURES = {
     "betai": ([_D, _D, _D], _D),
     "set_rng_type": ([_I, _I], None),
     "rng": ([], _D),
+    "rng_batch": ([_PD, _I], None),
     "precalc": ([_I], None),
     "dvalue": ([_I], _D),
     "dvalue_batch": ([_I, _PD, _I], None),
