@@ -469,6 +469,10 @@ class Distribution:
         with self._held(self._info.sample, "random variates") as s:
             epoch = _generator.epoch
             if self._prepared_epoch != epoch:
+                if self._prepared_epoch is not None:
+                    # Draws may have grown the table and moved the working
+                    # range: start again from the inputs.
+                    self._setup()
                 self._lib.precalc(s)
                 self._prepared_epoch = epoch
             return _draw(size, lambda pointer, count: self._lib.dvalue_batch(s, pointer, count))
