@@ -3,8 +3,11 @@
 // into a double. The stratified kind makes a block every 1000 values, so each
 // iteration draws exactly one block's worth and the block cost is amortised.
 #include <random>
+#include <vector>
 
 #include "bench/bench_common.h"
+#include "include/kvz_comp_batch.h"
+#include "sampling/sampling.h"
 
 namespace bench {
 
@@ -41,6 +44,23 @@ void register_generator() {
                 }
             });
     }
+    // rng_batch of the plain kind beside the same values made one step at a time.
+    add(name("rng_batch", "plain", "kvz_rng_batch"), kValues, [](benchmark::State& state) {
+        set_rng_type(0, kSeed);
+        std::vector<double> out(kValues);
+        for (auto _ : state) {
+            rng_batch(out.data(), kValues);
+            benchmark::DoNotOptimize(out.data());
+        }
+    });
+    add(name("rng_batch", "plain", "kvz_step_by_step"), kValues, [](benchmark::State& state) {
+        set_rng_type(0, kSeed);
+        std::vector<double> out(kValues);
+        for (auto _ : state) {
+            for (double& u : out) u = kvz::rng_step();
+            benchmark::DoNotOptimize(out.data());
+        }
+    });
     add_engine<std::minstd_rand>("minstd_rand");
     add_engine<std::mt19937>("mt19937");
 }

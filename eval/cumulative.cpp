@@ -65,25 +65,15 @@ double exp_power_cumulative(const DistSlot& s, double x) {
     return 0.5 - untruncated_total(s, integrate_density(s, x, s.mean));
 }
 
-// Φ(z) for z < 0 without the cancellation in 1 − P: the upper incomplete gamma
-// is taken directly where its continued fraction applies.
-double normal_lower_tail(double z) {
-    if (!(z < 0)) return normal_integral(z);
-    constexpr double kHalf = 0.5;  // Φ(z) = Q(1/2, z²/2) / 2 for z < 0
-    const double w = z * z / 2;
-    double log_gamma_a;
-    if (w == 0) return kHalf;
-    if (w < kHalf + 1) return (1 - incomplete_gamma_series(kHalf, w, log_gamma_a)) * kHalf;
-    return incomplete_gamma_fraction(kHalf, w, log_gamma_a) * kHalf;
-}
-
 // Φ(s(x/μ − 1)) + exp(2λ/μ) Φ(−s(x/μ + 1)) with s = √(λ/x). The second term
-// pairs a huge exponential with a tiny tail; it is formed from logarithms.
+// pairs a huge exponential with a tiny tail that underflows long before the
+// product does (at λ/μ = 1000 the tail at the mean is about 1e-871): the
+// tail's logarithm is added to the exponent instead.
 double inverse_gaussian_cumulative(const DistSlot& s, double x) {
     if (x <= 0) return 0;
     const double r = std::sqrt(s.scale / x);
-    const double tail = normal_lower_tail(-r * (x / s.mean + 1));
-    return normal_integral(r * (x / s.mean - 1)) + std::exp(2 * s.scale / s.mean + std::log(tail));
+    return normal_integral(r * (x / s.mean - 1)) +
+           std::exp(2 * s.scale / s.mean + log_normal_tail(r * (x / s.mean + 1)));
 }
 
 double student_t_cumulative(const DistSlot& s, double x) {
@@ -163,7 +153,7 @@ double cumulative_formula(const DistSlot& s, int base, double x) {
 // Poisson ends the step there.
 double transformed_formula(const DistSlot& s, double x) {
     if (s.dtype == kNormalBinomial) x = x + 0.5;
-    return truncated_cumulative(s, cumulative_formula(s, kCumulativeAlias(s.dtype), x));
+    return truncated_cumulative(s, x, cumulative_formula(s, kCumulativeAlias(s.dtype), x));
 }
 
 // Below or above: 0 or 1; inside: the transformed formula.

@@ -230,7 +230,7 @@ double density_formula(const DistSlot& s, int base, double x) {
         case kLaplace:
             return std::exp(-std::fabs(x - s.mean) / s.scale) / 2 / s.scale;
         case kLogSeries:
-            return std::pow(s.shape_a, x) * (-1) / x / std::log(1 - s.shape_a);
+            return std::pow(s.shape_a, x) * (-1) / x / log_one_minus(s.shape_a);
         case kLogistic:
             return logistic_density(s, x);
         case kLognormal:
@@ -259,7 +259,7 @@ double density_inside(const DistSlot& s, double x) {
     const int base = kDensityAlias(s.dtype);
     // A difference of two truncated cumulative values is already rescaled.
     if (base == kNormalBinomial) return interval_mass(s, x);
-    return truncated_density(s, density_formula(s, base, x));
+    return truncated_density(s, x, density_formula(s, base, x));
 }
 
 }  // namespace

@@ -100,12 +100,31 @@ double usable_end(double end, double centre) {
     return end;
 }
 
-// Lower bracket end: a bound where the slot has one (reaching down to a lower
-// cut that lies below it), else widened from mean − stdev until F ≤ p. The
-// spread is taken by its size, so a negative one still moves outward.
+// Where a bracket search starts and how far its first step reaches: the mean
+// and the spread stdev, or, for a slot truncated in a tail, the cut nearer the
+// median (all the mass lies beyond it) and at least that cut's distance from
+// the mean, since the mass may lie far out on the scale of stdev.
+struct SearchStart {
+    double centre;
+    double spread;
+};
+
+SearchStart search_start(const DistSlot& s) {
+    const double spread = std::fabs(s.stdev);
+    if (s.t_tail == kNoTail) return {s.mean, spread};
+    const double cut = s.t_tail == kUpperTail ? s.t_min : s.t_max;
+    return {cut, std::fmax(spread, std::fabs(cut - s.mean))};
+}
+
+// Lower bracket end: the lower cut of a slot truncated in a tail; a bound
+// where the slot has one (reaching down to a lower cut that lies below it);
+// else widened from the centre of the search until F ≤ p. The spread is taken
+// by its size, so a negative one still moves outward.
 double lower_bracket(const DistSlot& s, double p) {
+    if (s.t_tail != kNoTail && s.t_min_flag) return s.t_min;
     if (s.min_exists) return (s.t_min_flag && s.t_min < s.minimum) ? s.t_min : s.minimum;
-    double lo = s.mean - std::fabs(s.stdev);
+    const SearchStart start = search_start(s);
+    double lo = start.centre - start.spread;
     double best = cumulative_across_cut(s, lo);
     int stalled = 0;
     for (int step = 0; step < kMaxBracketSteps; ++step) {
@@ -117,7 +136,7 @@ double lower_bracket(const DistSlot& s, double p) {
         } else if (step > 0 && ++stalled >= kMaxStalledSteps) {
             break;
         }
-        const double wider = s.mean - (s.mean - lo) * kBracketGrowth;
+        const double wider = start.centre - (start.centre - lo) * kBracketGrowth;
         if (wider == lo) break;  // a zero spread or an end at infinity cannot widen
         lo = wider;
     }
@@ -126,8 +145,10 @@ double lower_bracket(const DistSlot& s, double p) {
 
 // Upper bracket end, likewise.
 double upper_bracket(const DistSlot& s, double p) {
+    if (s.t_tail != kNoTail && s.t_max_flag) return s.t_max;
     if (s.max_exists) return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
-    double hi = s.mean + std::fabs(s.stdev);
+    const SearchStart start = search_start(s);
+    double hi = start.centre + start.spread;
     double best = cumulative_across_cut(s, hi);
     int stalled = 0;
     for (int step = 0; step < kMaxBracketSteps; ++step) {
@@ -139,7 +160,7 @@ double upper_bracket(const DistSlot& s, double p) {
         } else if (step > 0 && ++stalled >= kMaxStalledSteps) {
             break;
         }
-        const double wider = s.mean + (hi - s.mean) * kBracketGrowth;
+        const double wider = start.centre + (hi - start.centre) * kBracketGrowth;
         if (wider == hi) break;
         hi = wider;
     }
@@ -173,14 +194,14 @@ constexpr double kLastWholeNumber = 9007199254740992.0;
 
 // For a support without an upper end: a whole number beyond `first`, found
 // by doubling steps, whose cumulative probability reaches p or has stopped
-// growing (the masses beyond no longer change the sum).
+// growing past the first mass (the masses beyond no longer change the sum).
 double reach_probability(const DistSlot& s, double p, double first) {
     double lo = first;
     double below = cumulative(s, lo);
     for (double step = 1;; step = step * 2) {
         const double hi = std::fmin(lo + step, kLastWholeNumber);
         const double f = cumulative(s, hi);
-        if (!(f < p) || f == below || hi >= kLastWholeNumber) return hi;
+        if (!(f < p) || (f == below && f > 0) || hi >= kLastWholeNumber) return hi;
         lo = hi;
         below = f;
     }

@@ -49,6 +49,15 @@ inline double log_power(double base, double exponent) {
     return exponent * std::log(base);
 }
 
+// ln(1 − p): std::log(1 − p) wherever 1 − p is formed exactly (every p from
+// 1/2 up), else log1p(−p), which does not round 1 − p first (ln(1 − 1e-20)
+// would be 0, not −1e-20).
+inline double log_one_minus(double p) {
+    const double q = 1 - p;
+    if (1 - q == p) return std::log(q);
+    return std::log1p(-p);
+}
+
 // ln B(a, b), the logarithms beta_function() exponentiates.
 inline double log_beta_function(double a, double b) {
     return log_gamma(a) + log_gamma(b) - log_gamma(a + b);

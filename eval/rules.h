@@ -94,18 +94,50 @@ inline double inside_cut(const DistSlot& s, double x) {
     return x;
 }
 
-// A density or mass of the untruncated distribution, rescaled to the slot's
-// truncated range.
-inline double truncated_density(const DistSlot& s, double v) { return v * s.t_factor; }
+// The logarithm of the untruncated distribution's tail at x on `side`
+// (kLowerTail: F(x); kUpperTail: 1 − F(x)) and of its density, for the types
+// a truncation can measure from a tail (normal, lognormal); NaN for the others.
+double log_tail(const DistSlot& s, int side, double x);
+double log_density(const DistSlot& s, double x);
+
+// The transform of an untruncated slot: factor 1, nothing cut below, no tail,
+// no cut in force.
+inline void clear_truncation(DistSlot& s) {
+    s.t_factor = 1.0;
+    s.t_pbelow = 0.0;
+    s.t_tail = kNoTail;
+    s.cut_in_force = 0;
+}
+
+// (e^a − e^b) / e^log_kept for two logarithms of tail masses, without forming
+// the masses: exact 0 for equal ones, full relative precision when they are close.
+inline double tail_mass_share(double a, double b, double log_kept) {
+    if (a == b) return 0.0;
+    if (std::isinf(a)) return -std::exp(b - log_kept);  // a is -infinity: no mass
+    return -std::expm1(b - a) * std::exp(a - log_kept);
+}
+
+// A density or mass of the untruncated distribution (v, at x), rescaled to the
+// slot's truncated range. A slot truncated in a tail divides in logarithms,
+// where the density and the kept mass may both underflow.
+inline double truncated_density(const DistSlot& s, double x, double v) {
+    if (s.t_tail != kNoTail) return std::exp(log_density(s, x) - s.t_log_kept);
+    return v * s.t_factor;
+}
 
 // Undoes truncated_density() once for a sum or an integral of scaled densities,
 // so that it can be put through truncated_cumulative() like any other value.
+// (Only types without a tail formula sum or integrate their cumulative.)
 inline double untruncated_total(const DistSlot& s, double total) { return total / s.t_factor; }
 
-// The truncation transform of an untruncated cumulative value: the mass cut off
-// below is removed and the rest rescaled. Not clamped, so values outside the
-// truncated range fall below 0 or above 1.
-inline double truncated_cumulative(const DistSlot& s, double f) {
+// The truncation transform of an untruncated cumulative value f at x: the mass
+// cut off below is removed and the rest rescaled. Not clamped, so values
+// outside the truncated range fall below 0 or above 1. A slot truncated in a
+// tail takes the kept share from that tail instead of from f:
+// (S(t_min) − S(x)) / kept above the median, (F(x) − F(t_min)) / kept below it.
+inline double truncated_cumulative(const DistSlot& s, double x, double f) {
+    if (s.t_tail == kUpperTail) return tail_mass_share(s.t_log_tail_min, log_tail(s, kUpperTail, x), s.t_log_kept);
+    if (s.t_tail == kLowerTail) return tail_mass_share(log_tail(s, kLowerTail, x), s.t_log_tail_min, s.t_log_kept);
     return (f - s.t_pbelow) * s.t_factor;
 }
 

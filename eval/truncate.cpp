@@ -7,8 +7,10 @@
 // from the density (density_moment) or from equal-probability strips of the
 // inverse (quantile_moment).
 #include <cmath>
+#include <limits>
 
 #include "eval/eval.h"
+#include "eval/rules.h"
 
 namespace kvz {
 namespace {
@@ -177,7 +179,71 @@ Side upper_side(DistSlot& s, bool bounded) {
     if (!s.t_max_flag) return {0.0, s.max_exists ? s.maximum : inverse(s, kFreeUpperQuantile)};
     s.max_exists = 1;
     if (bounded && !(s.t_max < s.maximum)) return {0.0, s.maximum};
-    return {1.0 - mass_or_nothing(cumulative(s, s.t_max)), s.t_max};
+    return {mass_or_nothing(1.0 - cumulative(s, s.t_max)), s.t_max};
+}
+
+// The truncation measured from a tail: which tail, the logarithms of that
+// tail at t_min and of the mass kept between the cuts.
+struct TailCut {
+    int side;
+    double log_min;
+    double log_kept;
+};
+
+constexpr double kNoMass = -std::numeric_limits<double>::infinity();
+constexpr double kLogHalf = -0.6931471805599453;  // ln 1/2
+
+// ln(e^near − e^far) for far ≤ near, without forming either value.
+double log_mass_between(double near, double far) {
+    if (far == kNoMass) return near;
+    const double d = far - near;
+    return near + (d > kLogHalf ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d)));
+}
+
+// A cut lies in a tail when both cuts lie beyond the median on one side: a
+// lower cut above it (the upper tail at t_min holds less than half the mass)
+// or an upper cut below it (likewise the lower tail at t_max). There the
+// masses of the cumulative distribution cancel (1 − F with F near 1 at both
+// ends) or underflow, so the kept mass is measured from that tail, in
+// logarithms: S(t_min) − S(t_max) above the median, F(t_max) − F(t_min) below
+// it. Every other truncation, and every type without a tail formula (whose
+// log_tail is NaN), keeps the masses of the cumulative distribution. As with
+// those, a far cut whose tail is not a number cuts nothing.
+TailCut tail_cut(const DistSlot& s) {
+    auto far_tail = [&](int side, Flag flag, double cut) {
+        const double v = flag ? log_tail(s, side, cut) : kNoMass;
+        return std::isnan(v) ? kNoMass : v;
+    };
+    const double above_min = s.t_min_flag ? log_tail(s, kUpperTail, s.t_min) : 0.0;
+    if (above_min < kLogHalf) {
+        const double far = far_tail(kUpperTail, s.t_max_flag, s.t_max);
+        return {kUpperTail, above_min, log_mass_between(above_min, far)};
+    }
+    const double below_max = s.t_max_flag ? log_tail(s, kLowerTail, s.t_max) : 0.0;
+    if (below_max < kLogHalf) {
+        const double far = far_tail(kLowerTail, s.t_min_flag, s.t_min);
+        return {kLowerTail, far, log_mass_between(below_max, far)};
+    }
+    return {kNoTail, 0.0, 0.0};
+}
+
+// Stores the transform the density and the cumulative distribution apply from
+// now on; false (storing nothing) when the truncation leaves no mass.
+bool store_transform(DistSlot& s, const TailCut& tail, const Side& below, const Side& above) {
+    if (tail.side != kNoTail) {
+        if (!(tail.log_kept > kNoMass)) return false;
+        s.t_tail = tail.side;
+        s.t_log_tail_min = tail.log_min;
+        s.t_log_kept = tail.log_kept;
+        s.t_factor = std::exp(-tail.log_kept);
+        s.t_pbelow = tail.side == kUpperTail ? -std::expm1(tail.log_min) : std::exp(tail.log_min);
+        return true;
+    }
+    const double factor = 1.0 / (1.0 - below.mass - above.mass);
+    if (!(factor > 0.0 && std::isfinite(factor))) return false;
+    s.t_factor = factor;
+    s.t_pbelow = below.mass;
+    return true;
 }
 
 // A cut on one side and a bound of the distribution on the other leave the
@@ -192,10 +258,12 @@ void grant_moments(DistSlot& s, bool bounded_below, bool bounded_above) {
 }
 
 // The cut point nearest to where the mass lay: a one-sided cut reports its
-// own point, a two-sided one the side that cut away the larger mass.
-double nearest_cut(const DistSlot& s, const Side& below, const Side& above) {
+// own point, a two-sided one the side that cut away the larger mass (in a
+// tail, the cut nearer the median).
+double nearest_cut(const DistSlot& s, const TailCut& tail, const Side& below, const Side& above) {
     if (!s.t_max_flag) return s.t_min;
     if (!s.t_min_flag) return s.t_max;
+    if (tail.side != kNoTail) return tail.side == kUpperTail ? s.t_min : s.t_max;
     return (below.mass >= above.mass) ? s.t_min : s.t_max;
 }
 
@@ -206,9 +274,7 @@ double nearest_cut(const DistSlot& s, const Side& below, const Side& above) {
 // query still answers with the untruncated values rather than a division by
 // zero.
 void report_point(DistSlot& s, double c) {
-    s.t_factor = 1.0;
-    s.t_pbelow = 0.0;
-    s.cut_in_force = 0;
+    clear_truncation(s);
     s.min_exists = 1;
     s.max_exists = 1;
     s.avg_exists = 1;
@@ -304,22 +370,19 @@ void truncated_statistics(DistSlot& s, double lo, double hi) {
 
 void truncate(DistSlot& s) {
     // Masses and quantiles below are those of the untruncated distribution.
-    s.t_factor = 1.0;
-    s.t_pbelow = 0.0;
+    clear_truncation(s);
     const bool bounded_below = s.min_exists != 0;
     const bool bounded_above = s.max_exists != 0;
     grant_moments(s, bounded_below, bounded_above);
 
     const Side below = lower_side(s, bounded_below);
     const Side above = upper_side(s, bounded_above);
-    const double factor = 1.0 / (1.0 - below.mass - above.mass);
+    const TailCut tail = tail_cut(s);
     const bool inverted = s.t_min_flag && s.t_max_flag && s.t_min > s.t_max;
-    if (inverted || !(factor > 0.0 && std::isfinite(factor))) {
-        report_point(s, nearest_cut(s, below, above));
+    if (inverted || !store_transform(s, tail, below, above)) {
+        report_point(s, nearest_cut(s, tail, below, above));
         return;
     }
-    s.t_factor = factor;
-    s.t_pbelow = below.mass;
     s.cut_in_force = 1;
 
     // A cut beyond the quantile that ends a free side leaves the window
@@ -330,7 +393,7 @@ void truncate(DistSlot& s) {
         if (!s.t_min_flag && !bounded_below) lo = inverse(s, kFreeLowerQuantile);
         if (!s.t_max_flag && !bounded_above) hi = inverse(s, kFreeUpperQuantile);
         if (!window_holds_mass(s, lo, hi)) {
-            report_point(s, nearest_cut(s, below, above));
+            report_point(s, nearest_cut(s, tail, below, above));
             return;
         }
     }

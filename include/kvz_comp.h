@@ -7,6 +7,17 @@
  * probability, inverse and random variates. Every answer is a number or a
  * flag; nothing is reported otherwise.
  *
+ * Threads: any number of threads may call the library at once on different
+ * slots. The random stream is library-wide: rng, dvalue, precalc and
+ * set_rng_type (and the batch draws of kvz_comp_batch.h) take a guard on the
+ * generator once per call, so each value of the stream goes to exactly one
+ * caller, a variate's uniforms and a batch's values are one unbroken run of
+ * it, and a host with one thread sees the same values as without the guard.
+ * Which thread gets which run follows the order in which threads arrive.
+ * Calls on one slot are the host's to serialise: two threads must not use
+ * the same slot at once (setters, dinitialise, precalc, draws or
+ * evaluations).
+ *
  * On 32-bit Windows every function uses __stdcall and is exported from
  * KVZ_Comp.dll under its undecorated name; elsewhere the default C calling
  * convention applies.

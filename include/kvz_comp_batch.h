@@ -1,13 +1,14 @@
 /*
- * kvz_comp extension calls: array forms of dvalue, get_pdf_pdf, get_pdf_f and
- * get_pdf_g for hosts that draw or evaluate many values at once, and the
+ * kvz_comp extension calls: array forms of rng, dvalue, get_pdf_pdf, get_pdf_f
+ * and get_pdf_g for hosts that draw or evaluate many values at once, and the
  * whole-number quantile of discrete slots.
  *
  * Each call gives exactly the values of `count` single calls made in array
- * order: dvalue_batch draws from the library-wide generator in that order, so
- * a stream of batch draws and single draws interleave value for value.
- * A count of zero or less, a null array or a slot outside 0..20 writes nothing
- * (dvalue_batch then draws nothing). out may equal x for the evaluations.
+ * order: rng_batch and dvalue_batch draw from the library-wide generator in
+ * that order, so a stream of batch draws and single draws interleave value
+ * for value. A count of zero or less, a null array or a slot outside 0..20
+ * writes nothing (rng_batch and dvalue_batch then draw nothing). out may
+ * equal x for the evaluations.
  */
 #ifndef KVZ_COMP_BATCH_H
 #define KVZ_COMP_BATCH_H
@@ -18,6 +19,7 @@
 extern "C" {
 #endif
 
+KVZ_API void KVZ_CALL rng_batch(double* out, int count);
 KVZ_API void KVZ_CALL dvalue_batch(int slot, double* out, int count);
 KVZ_API void KVZ_CALL get_pdf_pdf_batch(int slot, const double* x, double* out, int count);
 KVZ_API void KVZ_CALL get_pdf_f_batch(int slot, const double* x, double* out, int count);

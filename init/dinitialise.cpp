@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "eval/eval.h"
+#include "eval/rules.h"
 #include "init/init.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
@@ -16,9 +17,7 @@ namespace {
 void reset_slot(DistSlot& s) {
     s.pmin_extend = 0;
     s.pmax_extend = 0;
-    s.t_pbelow = 0.0;
-    s.t_factor = 1.0;
-    s.cut_in_force = 0;
+    clear_truncation(s);
 }
 
 // Rewrites an alias's inputs as the inputs of its base type.

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/log_mass.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
 
@@ -130,7 +131,7 @@ void hypergeometric_statistics(DistSlot& s) {
 }
 
 // --- 20 logarithmic series ---
-double log_series_norm(double theta) { return -1 / std::log(1 - theta); }
+double log_series_norm(double theta) { return -1 / log_one_minus(theta); }
 void log_series_working(DistSlot& s) {
     upper_bound_search(s, 1, s.shape_a > 0 && s.shape_a < 1);
 }

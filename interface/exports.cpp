@@ -1,6 +1,7 @@
 // The exported functions: resolve the slot index once, then read or write the
 // record or call the operation. An index outside 0..20 touches nothing: setters
-// do nothing, getters and computations answer 0.
+// do nothing, getters and computations answer 0. Calls that draw from the
+// generator or reseed it hold its guard for the whole call, never per value.
 #include "eval/eval.h"
 #include "include/kvz_comp.h"
 #include "include/kvz_comp_batch.h"
@@ -158,19 +159,30 @@ int KVZ_CALL get_pdf_pdf_valid(int slot, double x) {
 double KVZ_CALL get_pdf_f(int slot, double x) { return evaluate(slot, x, kvz::cumulative); }
 double KVZ_CALL get_pdf_g(int slot, double p) { return evaluate(slot, p, kvz::inverse); }
 double KVZ_CALL betai(double a, double b, double x) { return kvz::betai(a, b, x); }
-void KVZ_CALL set_rng_type(int kind, int seed) { kvz::set_rng_type(kind, seed); }
-double KVZ_CALL rng(void) { return kvz::rng(); }
+void KVZ_CALL set_rng_type(int kind, int seed) {
+    kvz::GeneratorGuard guard;
+    kvz::set_rng_type(kind, seed);
+}
+double KVZ_CALL rng(void) { return kvz::rng_guarded(); }
 void KVZ_CALL precalc(int slot) {
     if (DistSlot* s = slot_at(slot)) kvz::precalc(*s);
 }
 double KVZ_CALL dvalue(int slot) {
     DistSlot* s = slot_at(slot);
-    return s ? kvz::dvalue(*s) : 0.0;
+    if (!s) return 0.0;
+    kvz::GeneratorGuard guard;
+    return kvz::dvalue(*s);
 }
 
+void KVZ_CALL rng_batch(double* out, int count) {
+    if (!out || count <= 0) return;
+    kvz::GeneratorGuard guard;
+    kvz::rng_batch(out, count);
+}
 void KVZ_CALL dvalue_batch(int slot, double* out, int count) {
     DistSlot* s = slot_at(slot);
-    if (!s || !out) return;
+    if (!s || !out || count <= 0) return;
+    kvz::GeneratorGuard guard;
     for (int i = 0; i < count; ++i) out[i] = kvz::dvalue(*s);
 }
 void KVZ_CALL get_pdf_pdf_batch(int slot, const double* x, double* out, int count) {

@@ -10,6 +10,9 @@ constexpr int kTableSize = 2000;
 
 using Flag = std::uint8_t;  // written by the library as 0 or 1
 
+// The tail a truncation measures its masses from (the field t_tail).
+enum TailSide : int { kNoTail = 0, kLowerTail = 1, kUpperTail = 2 };
+
 // One slot: inputs, derived statistics, working values and the sampling
 // tables, in record order. Plain data, fixed size, no pointers.
 struct DistSlot {
@@ -78,6 +81,15 @@ struct DistSlot {
     // Set by dinitialise once a truncation has been measured and rescales the
     // distribution: from then on values outside the cut have no mass.
     Flag cut_in_force;
+    // Set by the truncation step when both cuts lie in one tail of a type
+    // whose tail has a logarithm (kLowerTail, kUpperTail; kNoTail otherwise):
+    // the truncated density and cumulative distribution are then formed from
+    // that tail, from the logarithms of the tail at t_min (-infinity without
+    // a cut there) and of the mass kept. t_factor and t_pbelow still hold the
+    // factor and the mass below, for reading only.
+    int t_tail;
+    double t_log_tail_min;
+    double t_log_kept;
 };
 
 // The record of a slot index, or nullptr when the index lies outside 0..20.

@@ -1,5 +1,6 @@
 // The library-wide uniform generator: a 24-bit linear congruential base step,
 // used plainly, through a shuffle table, or in stratified blocks.
+#include <thread>
 #include <utility>
 
 #include "sampling/sampling.h"
@@ -8,6 +9,25 @@ namespace kvz {
 
 // Static storage: zero before any export runs, i.e. plain kind from state 0.
 Generator generator_detail::the_generator;
+generator_detail::GeneratorLock generator_detail::the_lock;
+
+namespace {
+// A holder usually lets go within nanoseconds (one value) or microseconds (a
+// batch); a stratified block or a long batch takes longer, and then a waiter
+// gives its processor away between looks.
+constexpr int kSpinsBeforeYield = 64;
+}  // namespace
+
+void generator_detail::wait_for_generator() {
+    std::atomic<bool>& held = the_lock.held;
+    for (int spins = 0;; ++spins) {
+        // Look without writing until the guard is seen free, then try to take it.
+        if (!held.load(std::memory_order_relaxed) && !held.exchange(true, std::memory_order_acquire)) {
+            return;
+        }
+        if (spins >= kSpinsBeforeYield) std::this_thread::yield();
+    }
+}
 
 namespace {
 
@@ -118,10 +138,10 @@ double next_shuffled(Generator& g) {
 
 // Jump-ahead: k steps of the base recurrence are one affine map,
 // x -> (A_k x + C_k) mod 2^24. kLanes successive states are computed at once
-// from the same state, so the search below is not held up by the recurrence
-// carrying each state into the next. The maps are kept shifted up by 8 bits:
-// then the wrap-around of 32-bit arithmetic is the reduction modulo 2^24,
-// and a state x appears as x << 8.
+// from the same state, so the stratum search and plain runs are not held up
+// by the recurrence carrying each state into the next. The maps are kept
+// shifted up by 8 bits: then the wrap-around of 32-bit arithmetic is the
+// reduction modulo 2^24, and a state x appears as x << 8.
 constexpr int kLanes = 8;
 constexpr int kStateShift = 8;
 struct JumpAhead {
@@ -143,7 +163,21 @@ constexpr JumpAhead make_jump_ahead() {
 constexpr JumpAhead kJumpAhead = make_jump_ahead();
 static_assert(kStratumDrawLimit % kLanes == 0, "the search visits whole groups of lanes");
 
-double state_value(std::uint32_t x) { return (static_cast<double>(x) + 1.0) / kLcgDivisor; }
+// kLanes successive states in flight, shifted: lane k holds the state k + 1
+// steps after the group's start; one jump of kLanes steps, the same map for
+// every lane, moves the whole group on.
+struct LaneGroup {
+    std::uint32_t z[kLanes];
+
+    explicit LaneGroup(std::uint32_t start) {
+        const std::uint32_t x = start << kStateShift;
+        for (int k = 0; k < kLanes; ++k) z[k] = kJumpAhead.a[k] * x + kJumpAhead.c[k];
+    }
+    void advance() {
+        for (int k = 0; k < kLanes; ++k) z[k] = kJumpAhead.a[kLanes - 1] * z[k] + kJumpAhead.c[kLanes - 1];
+    }
+    std::uint32_t state(int k) const { return z[k] >> kStateShift; }
+};
 
 // The states whose value lies in [lo, hi): one contiguous run, since the
 // value never decreases as the state grows.
@@ -177,25 +211,19 @@ bool next_state_in(Generator& g, const StateRun& run, double& value) {
     // Shifted state z is in the run when z - first' <= span' (unsigned).
     const std::uint32_t first = run.first << kStateShift;
     const std::uint32_t span = (run.last - run.first) << kStateShift;
-    // Lane k holds the state k + 1 steps ahead of the group's start; one
-    // jump of kLanes steps, the same map for every lane, moves the group on.
-    const std::uint32_t x = g.rng_state << kStateShift;
-    std::uint32_t z[kLanes];
-    for (int k = 0; k < kLanes; ++k) z[k] = kJumpAhead.a[k] * x + kJumpAhead.c[k];
-    const std::uint32_t a = kJumpAhead.a[kLanes - 1];
-    const std::uint32_t c = kJumpAhead.c[kLanes - 1];
+    LaneGroup lanes(g.rng_state);
     for (long step = 0; step < kStratumDrawLimit; step += kLanes) {
         std::uint32_t hits = 0;
-        for (int k = 0; k < kLanes; ++k) hits |= (z[k] - first <= span) ? 1u : 0u;
+        for (int k = 0; k < kLanes; ++k) hits |= (lanes.z[k] - first <= span) ? 1u : 0u;
         if (hits != 0) {
             int k = 0;
-            while (!(z[k] - first <= span)) ++k;
-            const std::uint32_t state = z[k] >> kStateShift;
+            while (!(lanes.z[k] - first <= span)) ++k;
+            const std::uint32_t state = lanes.state(k);
             g.rng_state = state;
             value = state_value(state);
             return true;
         }
-        for (int k = 0; k < kLanes; ++k) z[k] = a * z[k] + c;
+        lanes.advance();
     }
     return false;
 }
@@ -241,6 +269,25 @@ void make_block(Generator& g) {
     g.rng_pos = 0;
 }
 
+// A run of the plain kind: whole groups of lanes, then single steps.
+void plain_run(Generator& g, double* out, int count) {
+    std::uint32_t x = g.rng_state;
+    int i = 0;
+    if (count >= kLanes) {
+        LaneGroup lanes(x);
+        for (; i + kLanes <= count; i += kLanes) {
+            for (int k = 0; k < kLanes; ++k) out[i + k] = state_value(lanes.state(k));
+            x = lanes.state(kLanes - 1);
+            lanes.advance();
+        }
+    }
+    for (; i < count; ++i) {
+        x = lcg_next(x);
+        out[i] = state_value(x);
+    }
+    g.rng_state = x;
+}
+
 double next_stratified(Generator& g) {
     if (g.rng_pos < 0 || g.rng_pos >= kRngBlockSize) make_block(g);
     return g.rng_buffer[g.rng_pos++];
@@ -258,5 +305,18 @@ void set_rng_type(int kind, int seed) {
 
 double rng_shuffled() { return next_shuffled(the_generator); }
 double rng_stratified() { return next_stratified(the_generator); }
+
+void rng_batch(double* out, int count) {
+    Generator& g = the_generator;
+    switch (g.rng_kind) {
+        case kRngStratified:
+            for (int i = 0; i < count; ++i) out[i] = next_stratified(g);
+            break;
+        case kRngShuffled:
+            for (int i = 0; i < count; ++i) out[i] = next_shuffled(g);
+            break;
+        default: plain_run(g, out, count);
+    }
+}
 
 }  // namespace kvz

@@ -158,7 +158,7 @@ void precalc(DistSlot& s) {
     s.sample_type = choose_sample_type(s);
     switch (s.sample_type) {
         case kTriangular: prepare_triangular(s); break;
-        case kSampleNormalBased: s.sample_c1 = rng(); break;
+        case kSampleNormalBased: s.sample_c1 = rng_guarded(); break;
         case kLogistic: s.sample_c1 = std::sqrt(3.0) * s.stdev / kPi; break;
         case kRayleigh: s.sample_c1 = -2.0 * (s.scale * s.scale); break;
         case kSampleDiscreteTable: prepare_discrete_table(s); break;

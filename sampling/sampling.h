@@ -2,6 +2,7 @@
 // interpolation, the per-slot tables and the random variates.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "interface/slot.h"
@@ -33,19 +34,49 @@ constexpr double kLcgDivisor = 16777218.0;
 
 namespace generator_detail {
 // Defined in generator.cpp. Visible here so that the plain step, which every
-// draw takes, compiles inline into its callers.
+// draw takes, and the uncontended guard compile inline into their callers.
 extern Generator the_generator;
+// Set while a thread holds the generator; on a cache line of its own, so that
+// threads working on slots do not disturb it.
+struct alignas(64) GeneratorLock {
+    std::atomic<bool> held;
+};
+extern GeneratorLock the_lock;
+// Waits, spinning and then yielding, until the guard is free, and takes it.
+void wait_for_generator();
 }  // namespace generator_detail
 
 inline Generator& generator() { return generator_detail::the_generator; }
 
+// Holds the generator for one thread from construction to destruction. Every
+// exported call that draws from the generator or reseeds it takes the guard
+// once, for the whole call: a variate's uniforms and a batch's values are
+// then one unbroken run of the stream, and each value goes to one caller.
+// Not reentrant: code running under the guard calls rng(), never anything
+// that takes the guard again.
+class GeneratorGuard {
+public:
+    GeneratorGuard() {
+        if (generator_detail::the_lock.held.exchange(true, std::memory_order_acquire)) {
+            generator_detail::wait_for_generator();
+        }
+    }
+    ~GeneratorGuard() { generator_detail::the_lock.held.store(false, std::memory_order_release); }
+    GeneratorGuard(const GeneratorGuard&) = delete;
+    GeneratorGuard& operator=(const GeneratorGuard&) = delete;
+};
+
 void set_rng_type(int kind, int seed);
+
+// The base recurrence on a state, and the value a state stands for.
+inline std::uint32_t lcg_next(std::uint32_t x) { return (x * kLcgMultiplier + kLcgIncrement) & kLcgMask; }
+inline double state_value(std::uint32_t x) { return (static_cast<double>(x) + 1.0) / kLcgDivisor; }
 
 // One step of the base congruential generator.
 inline double rng_step() {
     Generator& g = generator_detail::the_generator;
-    g.rng_state = (g.rng_state * kLcgMultiplier + kLcgIncrement) & kLcgMask;
-    return (static_cast<double>(g.rng_state) + 1.0) / kLcgDivisor;
+    g.rng_state = lcg_next(g.rng_state);
+    return state_value(g.rng_state);
 }
 
 double rng_shuffled();    // the next value through the shuffle table
@@ -59,6 +90,17 @@ inline double rng() {
         default: return rng_step();
     }
 }
+
+// rng() under the guard, for a call whose only use of the generator is one
+// value.
+inline double rng_guarded() {
+    GeneratorGuard guard;
+    return rng();
+}
+
+// `count` successive values of the kind in force, the same as `count` calls
+// of rng(); nothing is drawn when count <= 0.
+void rng_batch(double* out, int count);
 
 // Index of the first of four interpolation points, 0 <= k <= n - 5.
 int table_locate(const double* a, int n, double u);

@@ -16,6 +16,11 @@ double incomplete_gamma_fraction(double a, double x, double& log_gamma_a);
 // Standard normal cumulative distribution Φ(z), through P(1/2, z²/2).
 double normal_integral(double z);
 
+// ln(1 − Φ(z)), the logarithm of the normal upper tail, to a few units in the
+// last place of the tail (Φ(−z) is the same value at −z). It stays finite
+// where the tail underflows, out to z of about 1e154; NaN gives NaN.
+double log_normal_tail(double z);
+
 // Complete beta function B(a, b) (not its logarithm).
 double beta_function(double a, double b);
 

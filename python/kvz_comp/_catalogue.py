@@ -1,17 +1,62 @@
-"""The distribution types: code, names, the inputs each reads, and which
-computations the library offers for it."""
+"""The distribution types: code, names, the inputs each reads, which
+computations the library offers for it and the domain of its inputs.
 
+All of it is read from types.json beside this module (in the source tree a
+link to interface/types.json, the one file kvzcalc is built from too)."""
+
+import json
+import operator
+import pathlib
 from dataclasses import dataclass, field
 
+_DATA = json.loads((pathlib.Path(__file__).resolve().parent / "types.json").read_text(encoding="utf-8"))
+
 # Input fields: whole-number fields go through the library's int setters.
-REAL_FIELDS = ("mean", "lmean", "mode", "median", "stdev", "lstdev", "minimum", "maximum",
-               "scale", "shape_a", "shape_b", "p")
-WHOLE_FIELDS = ("n", "pop", "popsuc", "sam")
-FIELDS = REAL_FIELDS + WHOLE_FIELDS
+FIELDS = tuple(f["name"] for f in _DATA["fields"])
+WHOLE_FIELDS = tuple(f["name"] for f in _DATA["fields"] if f["whole"])
+REAL_FIELDS = tuple(f for f in FIELDS if f not in WHOLE_FIELDS)
+
+# The library-wide uniform generators by name: their codes for set_rng_type.
+GENERATORS = {g["name"]: g["code"] for g in _DATA["generators"]}
 
 ALWAYS = "always"
 TRUNCATED = "truncated"  # only for a truncated distribution
 NEVER = "never"
+
+_COMPARISONS = {"<": operator.lt, "<=": operator.le, ">": operator.gt, ">=": operator.ge}
+
+
+@dataclass(frozen=True)
+class Rule:
+    """One rule of a domain, e.g. "0 < p < 1" or "shape_a is whole"."""
+    text: str
+    subject: str   # the input the rule is about
+    terms: tuple   # input names (str) and numbers (float)
+    ops: tuple     # comparison symbols between neighbouring terms; empty for "is whole"
+
+    @classmethod
+    def parse(cls, text):
+        words = text.split()
+        if len(words) == 3 and words[1:] == ["is", "whole"]:
+            return cls(text, words[0], (words[0],), ())
+        terms = tuple(w if w in FIELDS else float(w) for w in words[0::2])
+        ops = tuple(words[1::2])
+        if len(terms) not in (2, 3) or len(ops) != len(terms) - 1 or not set(ops) <= set(_COMPARISONS):
+            raise ValueError(f"malformed domain rule {text!r}")
+        subject = terms[1] if len(terms) == 3 else terms[0]
+        if not isinstance(subject, str):
+            raise ValueError(f"domain rule {text!r} is about no input")
+        return cls(text, subject, terms, ops)
+
+    def holds(self, values):
+        vals = [values[t] if isinstance(t, str) else t for t in self.terms]
+        if not self.ops:
+            return float(vals[0]).is_integer()
+        return all(_COMPARISONS[op](a, b) for op, a, b in zip(self.ops, vals, vals[1:]))
+
+    def others(self):
+        """The inputs the rule reads besides its subject, in order."""
+        return [t for t in self.terms if isinstance(t, str) and t != self.subject]
 
 
 @dataclass(frozen=True)
@@ -21,60 +66,31 @@ class TypeInfo:
     aliases: tuple
     inputs: tuple
     description: str
+    discrete: bool = False
     statistics: str = ALWAYS
     cdf: str = ALWAYS
     quantile: str = ALWAYS
     sample: str = ALWAYS
+    open_above: bool = False
+    domain: tuple = ()
+    example: dict = field(default_factory=dict, compare=False, hash=False)
     names: tuple = field(init=False, repr=False, compare=False)
 
     def __post_init__(self):
         object.__setattr__(self, "names", (self.name,) + self.aliases)
 
 
-_T = TypeInfo
-TYPES = (
-    _T(1, "degenerate", ("constant",), ("mean",), "a single value"),
-    _T(2, "uniform", (), ("minimum", "maximum"), "continuous uniform on [minimum, maximum]"),
-    _T(3, "triangular", (), ("minimum", "mode", "maximum"), "triangular with peak at mode"),
-    _T(4, "normal", ("gaussian",), ("mean", "stdev"), "normal"),
-    _T(6, "poisson", (), ("mean",), "Poisson", quantile=TRUNCATED),
-    _T(7, "geometric", (), ("p",), "failures before the first success", quantile=TRUNCATED),
-    _T(8, "exponential", (), ("mean",), "exponential"),
-    _T(9, "binomial", (), ("n", "p"), "binomial", quantile=TRUNCATED),
-    _T(10, "pareto", (), ("mode", "shape_a"), "Pareto: mode is the lower bound, shape_a the tail index"),
-    _T(11, "beta", (), ("minimum", "maximum", "shape_a", "shape_b"), "beta on [minimum, maximum]"),
-    _T(12, "gamma", (), ("scale", "shape_a"), "gamma"),
-    _T(13, "cauchy", (), ("mean", "scale"), "Cauchy: mean is the location"),
-    _T(14, "exponential-power", (), ("mean", "scale", "shape_a"), "exponential power: mean is the location"),
-    _T(15, "gumbel", ("extreme-value",), ("mode", "scale"),
-       "Gumbel, largest extreme value: mode is the location"),
-    _T(16, "weibull", (), ("minimum", "scale", "shape_a"), "Weibull: minimum is the location"),
-    _T(17, "hypergeometric", (), ("pop", "popsuc", "sam"),
-       "hypergeometric: population, successes in it, sample size", quantile=TRUNCATED),
-    _T(18, "wald", (), ("scale",), "Wald: inverse Gaussian with mean 1, scale is the shape"),
-    _T(19, "laplace", ("double-exponential",), ("mean", "scale"), "Laplace: mean is the location"),
-    _T(20, "logarithmic", ("log-series",), ("shape_a",), "logarithmic series: 0 < shape_a < 1",
-       quantile=TRUNCATED),
-    _T(21, "logistic", (), ("mean", "stdev"), "logistic by its mean and standard deviation"),
-    _T(22, "lognormal-mean", (), ("mean", "stdev"), "lognormal by its own mean and standard deviation"),
-    _T(23, "lognormal", (), ("lmean", "lstdev"),
-       "lognormal by the mean and standard deviation of the logarithm"),
-    _T(24, "erlang", (), ("scale", "shape_a"), "Erlang: gamma with a whole shape"),
-    _T(25, "chi-square", ("chisquare", "chi2"), ("shape_a",), "chi-square: shape_a is the degrees of freedom"),
-    _T(26, "power", ("power-function",), ("minimum", "maximum", "shape_a"), "power function on [minimum, maximum]"),
-    _T(27, "rayleigh", (), ("scale",), "Rayleigh"),
-    _T(28, "discrete-uniform", (), ("minimum", "maximum"), "whole numbers minimum .. maximum"),
-    _T(29, "inverse-gaussian", (), ("mean", "scale"), "inverse Gaussian: scale is the shape"),
-    _T(30, "binomial-normal", (), ("n", "p"), "normal approximation to the binomial, made discrete"),
-    _T(31, "poisson-normal", (), ("mean",), "normal approximation to the Poisson, made discrete"),
-    _T(34, "lognormal-median", (), ("median", "lstdev"),
-       "lognormal by its median and the standard deviation of the logarithm"),
-    _T(35, "student-t", ("t", "student"), ("shape_a",), "Student t: shape_a is the degrees of freedom",
-       sample=TRUNCATED),
-    _T(36, "f", ("fisher",), ("shape_a", "shape_b"),
-       "F: numerator and denominator degrees of freedom (density only)",
-       statistics=NEVER, cdf=NEVER, quantile=NEVER, sample=NEVER),
-)
+def _type_info(row):
+    return TypeInfo(
+        code=row["code"], name=row["name"], aliases=tuple(row["aliases"]), inputs=tuple(row["inputs"]),
+        description=row["description"], discrete=row["class"] == "discrete",
+        statistics=row.get("statistics", ALWAYS), cdf=row.get("cdf", ALWAYS),
+        quantile=row.get("quantile", ALWAYS), sample=row.get("sample", ALWAYS),
+        open_above=row.get("open_above", False), domain=tuple(Rule.parse(r) for r in row["domain"]),
+        example=dict(row["example"]))
+
+
+TYPES = tuple(_type_info(row) for row in _DATA["types"])
 
 
 def _normalise(name):
@@ -103,3 +119,33 @@ def find_type(name_or_code):
 
 def offered(availability, truncated):
     return availability == ALWAYS or (availability == TRUNCATED and truncated)
+
+
+def number_text(value):
+    """A parameter as the messages show it: 15 significant digits, as C's %.15g."""
+    return f"{float(value):.15g}"
+
+
+def domain_error(type, values):
+    """The message for the first domain rule the inputs break, or None.
+
+    The same text as kvzcalc's: "<type>: <input> <value> is outside its
+    domain: <rule>", then the other inputs the rule reads in parentheses.
+    """
+    info = find_type(type)
+    for rule in info.domain:
+        if rule.holds(values):
+            continue
+        message = f"{info.name}: {rule.subject} {number_text(values[rule.subject])} is outside its domain: {rule.text}"
+        others = rule.others()
+        if others:
+            message += " (" + ", ".join(f"{o} {number_text(values[o])}" for o in others) + ")"
+        return message
+    return None
+
+
+def check_parameters(type, values):
+    """Raises ValueError when the inputs (a dict by field name) lie outside the type's domain."""
+    message = domain_error(type, values)
+    if message is not None:
+        raise ValueError(message)

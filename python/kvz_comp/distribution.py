@@ -24,13 +24,6 @@ _INT_MAX = 2**31 - 1
 # Batch calls take an int count; longer arrays go through in pieces of this size.
 _BATCH_LIMIT = 2**30
 
-_RNG_KINDS = {"plain": 0, "shuffled": 20, "stratified": 15}
-
-_DISCRETE = 2  # get_pdf_dclass
-
-# Discrete types with no upper end to their support (Poisson, geometric,
-# logarithmic series), to which the library gives a finite working range.
-_WORKING_UPPER_END = frozenset({6, 7, 20})
 
 # Summary statistics: the library's existence flag and getter for each.
 _STATISTICS = {
@@ -94,9 +87,9 @@ def set_rng(kind="plain", seed=0):
 
     kind: "plain", "shuffled" or "stratified" (or the library's code).
     """
-    code = _RNG_KINDS.get(kind) if isinstance(kind, str) else kind
+    code = _catalogue.GENERATORS.get(kind) if isinstance(kind, str) else kind
     if code is None or isinstance(code, bool) or not isinstance(code, (int, np.integer)):
-        raise ValueError(f"unknown generator kind {kind!r}; use one of {', '.join(_RNG_KINDS)}")
+        raise ValueError(f"unknown generator kind {kind!r}; use one of {', '.join(_catalogue.GENERATORS)}")
     _generator.reseed(_c_int(code, "kind"), _c_int(seed, "seed"))
 
 
@@ -171,11 +164,19 @@ def _check_parameters(info, parameters, t_min, t_max):
     for name in info.inputs:
         convert = _c_int if name in _catalogue.WHOLE_FIELDS else _c_real
         values[name] = convert(parameters[name], name)
+    _catalogue.check_parameters(info, values)
     t_min = None if t_min is None else _c_real(t_min, "t_min")
     t_max = None if t_max is None else _c_real(t_max, "t_max")
     if t_min is not None and t_max is not None and not t_min < t_max:
         raise ValueError("t_min must be below t_max")
     return values, t_min, t_max
+
+
+def _quantiles(info):
+    """When quantiles are offered: a discrete type's come from the whole-number
+    quantile, which serves whenever its statistics do; the others' from the
+    library's inverse."""
+    return info.statistics if info.discrete else info.quantile
 
 
 def _nan_for_none(value):
@@ -290,8 +291,7 @@ class Distribution:
 
     @property
     def is_discrete(self):
-        with self._held(self._info.statistics, "class or statistics") as s:
-            return self._lib.get_pdf_dclass(s) == _DISCRETE
+        return self._info.discrete
 
     # Statistics: the library's names read None where a statistic does not
     # exist; the SciPy names (mean(), var(), ...) read NaN there.
@@ -332,7 +332,7 @@ class Distribution:
         """The library's median; where it has none (the discrete types), ppf(0.5)
         as in SciPy, or NaN without quantiles."""
         value = self._statistic("median")
-        if value is None and _catalogue.offered(self._info.quantile, self.truncated):
+        if value is None and _catalogue.offered(_quantiles(self._info), self.truncated):
             return self.ppf(0.5)
         return _nan_for_none(value)
 
@@ -368,7 +368,9 @@ class Distribution:
         lib = self._lib
         lower = lib.get_pdf_minimum(s) if lib.get_pdf_min_exists(s) else -math.inf
         upper = lib.get_pdf_maximum(s) if lib.get_pdf_max_exists(s) else math.inf
-        if self._info.code in _WORKING_UPPER_END and self._t_max is None:
+        # The library ends the working range of such a type where it has summed
+        # all but 1e-6 of the mass; the support goes on.
+        if self._info.open_above and self._t_max is None:
             upper = math.inf
         return lower, upper
 
@@ -437,11 +439,11 @@ class Distribution:
         flat = arr.reshape(-1)
         out = np.full(flat.shape, math.nan)
         inner = np.ascontiguousarray(flat[(flat > 0) & (flat < 1)])
-        with self._held(self._info.quantile, "quantiles") as s:
+        with self._held(_quantiles(self._info), "quantiles") as s:
             lower, upper = self._support(s)
             out[flat == 0] = lower
             out[flat == 1] = upper
-            if self._lib.get_pdf_dclass(s) == _DISCRETE:
+            if self._info.discrete:
                 found = np.array([self._lib.get_pdf_g_whole(s, float(p)) for p in inner], dtype=np.float64)
             else:
                 found = np.empty_like(inner)
@@ -490,14 +492,18 @@ class Distribution:
         return self._variates(size)
 
 
-def _type_line(info):
+def _type_lines(info):
+    """The type's entry in help(Distribution): names, inputs and meaning, what
+    it lacks, and the domain of its inputs."""
     names = ", ".join((str(info.code),) + info.aliases)
     limits = [f"{what} only when truncated" if availability == _catalogue.TRUNCATED else f"no {what}"
               for what, availability in (("statistics", info.statistics), ("cdf", info.cdf),
-                                         ("quantiles", info.quantile), ("variates", info.sample))
+                                         ("quantiles", _quantiles(info)), ("variates", info.sample))
               if availability != _catalogue.ALWAYS]
     note = f" [{'; '.join(limits)}]" if limits else ""
-    return f"    {info.name} ({names}): {', '.join(info.inputs)} -- {info.description}{note}"
+    domain = ", ".join(rule.text for rule in info.domain) or "any finite values"
+    return [f"    {info.name} ({names}): {', '.join(info.inputs)} -- {info.description}{note}",
+            f"        domain: {domain}"]
 
 
 def _class_doc():
@@ -517,8 +523,9 @@ def _class_doc():
         "stdev, skewness, kurtosis (None where absent; kurtosis is 3 for the normal,",
         "not SciPy's excess), minimum, maximum, p_min, p_max, and sample(n).",
         "",
-        "Types, by name (code, aliases): inputs -- meaning:",
-        *(_type_line(info) for info in _catalogue.TYPES),
+        "Types, by name (code, aliases): inputs -- meaning, and the domain of the",
+        "inputs (a Distribution outside it raises ValueError):",
+        *(line for info in _catalogue.TYPES for line in _type_lines(info)),
     ])
 
 

@@ -193,6 +193,30 @@ TEST(Cumulative, InverseGaussianWithALargeShapeRatioMatchesReference) {
     }
 }
 
+TEST(Cumulative, InverseGaussianSecondTermKeepsTheLogarithmOfItsTail) {
+    // λ/μ of 1e3 to 1e5: the normal tail of the second term (1e-871 at the
+    // mean for 1e3) underflows while exp(2λ/μ) times it is of order 1e-3.
+    // Points from the 0.005 to the 0.995 quantile; references
+    // ndtr(s(x/μ − 1)) + exp(2λ/μ + log_ndtr(−s(x/μ + 1))) (scipy.special),
+    // which agree with scipy.stats.invgauss to 1e-14 where that is finite.
+    struct Case { double mean, scale, x, ref; };
+    const Case cases[] = {
+        {0.5, 500, 0.5, 0.5063062555284652},       {0.0001, 1, 1.02e-4, 0.9764455405079229},
+        {0.5, 500, 0.460672, 0.004999855814233001}, {0.5, 500, 0.491532, 0.29999443643804224},
+        {0.5, 500, 0.49975, 0.4999963208636516},   {0.5, 500, 0.508105, 0.699990032608968},
+        {0.5, 500, 0.542144, 0.995000285454776},   {0.0001, 1, 9.74523e-05, 0.005000135078324266},
+        {0.0001, 1, 9.9472e-05, 0.29999802550932575}, {0.0001, 1, 9.9995e-05, 0.49999988364320175},
+        {0.0001, 1, 0.000100521, 0.7000882900388611}, {0.0001, 1, 0.000102604, 0.9949992278419649},
+        {1, 1e5, 0.991883, 0.005001520552592334},  {1, 1e5, 0.998338, 0.29999066422247267},
+        {1, 1e5, 0.999995, 0.49999999632039294},   {1, 1e5, 1.00165, 0.6994877051063643},
+        {1, 1e5, 1.00817, 0.9949832914860582},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot({.dtype = kInverseGaussian, .mean = c.mean, .scale = c.scale});
+        EXPECT_NEAR(cumulative(*s, c.x), c.ref, 1e-7) << c.mean << " " << c.scale << " x " << c.x;
+    }
+}
+
 }  // namespace
 }  // namespace kvz
 

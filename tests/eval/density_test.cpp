@@ -118,6 +118,26 @@ TEST(Density, TruncationScalesEveryValueOnce) {
     }
 }
 
+TEST(Density, LogSeriesFormsLnOneMinusThetaWithoutRoundingIt) {
+    // 1 − θ rounds to 1 for θ = 1e-20 (ln 1 = 0 made every mass infinite) and
+    // loses digits for small θ. scipy.stats.logser pmf.
+    struct Case { double theta, x, ref; };
+    const Case cases[] = {
+        {1e-20, 1, 1.0}, {1e-20, 2, 4.999999999999999e-21}, {1e-20, 3, 3.333333333333333e-41},
+        {1e-10, 1, 0.99999999995}, {1e-10, 2, 4.9999999997500004e-11},
+        {1e-3, 1, 0.9994999166249736}, {1e-3, 3, 3.331666388749912e-07},
+    };
+    for (const auto& c : cases) {
+        const auto s = make_slot({.dtype = kLogSeries, .shape_a = c.theta});
+        EXPECT_NEAR(density(*s, c.x), c.ref, 1e-14 * c.ref) << c.theta << " at " << c.x;
+    }
+    // Where 1 − θ is exact (every θ from 1/2 up) the masses keep their bits.
+    for (double theta : {0.5, 0.6, 0.99}) {
+        const auto s = make_slot({.dtype = kLogSeries, .shape_a = theta});
+        EXPECT_EQ(density(*s, 3), std::pow(theta, 3.0) * (-1) / 3 / std::log(1 - theta)) << theta;
+    }
+}
+
 TEST(Density, SmallMassesKeepTheDirectFormulaBitForBit) {
     const auto poisson = make_slot({.dtype = kPoisson, .mean = 3});
     EXPECT_EQ(density(*poisson, 2), std::pow(3.0, 2.0) * std::exp(-3.0) / 2);

@@ -81,6 +81,29 @@ TEST(Inverse, InverseGaussianWithALargeShapeRatioMatchesReference) {
     }
 }
 
+TEST(Inverse, InverseGaussianQuantilesFollowTheLogarithmOfTheTail) {
+    // λ/μ of 1e3 to 1e5 (the second term's tail underflows). References: the
+    // root of ndtr(s(x/μ − 1)) + exp(2λ/μ + log_ndtr(−s(x/μ + 1))) = p and
+    // the density there; within 1e-6 in probability.
+    struct Case { double mean, scale, p, ref, density; };
+    const Case cases[] = {
+        {0.5, 500, 0.005, 0.4606721451240693, 0.9935470832714212},
+        {0.5, 500, 0.5, 0.49975014572511156, 25.24709552205584},
+        {0.5, 500, 0.995, 0.5421436618618074, 0.8442173270443744},
+        {0.0001, 1, 0.005, 9.745229089729833e-05, 14839.18846317513},
+        {0.0001, 1, 0.5, 9.9995000291645e-05, 398967.21440825117},
+        {0.0001, 1, 0.995, 0.00010260405478212894, 14094.098645116841},
+        {1, 1e5, 0.005, 0.991882670209391, 4.610037126913942},
+        {1, 1e5, 0.5, 0.9999950000291663, 126.15741458028255},
+        {1, 1e5, 0.995, 1.008173678427922, 4.535543735068235},
+    };
+    for (const auto& c : cases) {
+        const double stdev = std::sqrt(c.mean * c.mean * c.mean / c.scale);
+        const auto s = make_slot({.dtype = kInverseGaussian, .mean = c.mean, .stdev = stdev, .scale = c.scale});
+        EXPECT_NEAR((inverse(*s, c.p) - c.ref) * c.density, 0.0, 1e-6) << c.mean << " " << c.scale << " p " << c.p;
+    }
+}
+
 TEST(Inverse, EdgeValuesAreExact) {
     struct Case { const char* what; Params in; double p, expected; };
     const Case cases[] = {
@@ -216,6 +239,9 @@ TEST(InverseWhole, DiscreteQuantilesAreTheFirstWholeNumbersReachingP) {
         {{.dtype = kPoisson, .mean = 3}, 0.1, 1},
         {{.dtype = kPoisson, .mean = 3}, 0.5, 3},
         {{.dtype = kPoisson, .mean = 3}, 0.9, 5},
+        // masses that underflow to zero below the bulk do not end the search
+        {{.dtype = kPoisson, .mean = 1000}, 0.5, 1000},
+        {{.dtype = kPoisson, .mean = 1000}, 0.01, 927},
         {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.1, 1},
         {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.5, 3},
         {{.dtype = kBinomial, .n = 10, .p = 0.3}, 0.9, 5},

@@ -15,7 +15,7 @@ namespace {
 // The inputs a case sets, and its truncation.
 struct Inputs {
     int dtype = 0;
-    double mean = 0, stdev = 0, mode = 0, minimum = 0, maximum = 0, scale = 0, shape_a = 0,
+    double mean = 0, stdev = 0, lmean = 0, lstdev = 0, mode = 0, minimum = 0, maximum = 0, scale = 0, shape_a = 0,
            shape_b = 0;
     int n = 0;
     double p = 0;
@@ -39,6 +39,8 @@ protected:
         s.dtype = in.dtype;
         s.mean = in.mean;
         s.stdev = in.stdev;
+        s.lmean = in.lmean;
+        s.lstdev = in.lstdev;
         s.mode = in.mode;
         s.minimum = in.minimum;
         s.maximum = in.maximum;
@@ -63,7 +65,8 @@ protected:
     return ::testing::AssertionFailure() << got << " vs " << want << " (tol " << tol << ")";
 }
 
-constexpr int kUniform = 2, kNormal = 4, kExponential = 8, kBinomial = 9, kPareto = 10, kBeta = 11, kGamma = 12;
+constexpr int kUniform = 2, kNormal = 4, kExponential = 8, kBinomial = 9, kPareto = 10, kBeta = 11, kGamma = 12,
+              kLognormal = 23;
 
 TEST_F(Truncation, TruncatedContinuousSlotsMatchTheirReferences) {
     struct Want {
@@ -301,9 +304,11 @@ TEST_F(Truncation, TruncationWithoutMassReportsThePointAtTheNearestCut) {
         double point;
     };
     const Case cases[] = {
-        {"normal window far above", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 40, .upper = 1, .t_max = 50}, 40},
-        {"normal window far below", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -50, .upper = 1, .t_max = -40}, -40},
-        {"normal cut below far above", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 40}, 40},
+        // Windows whose tails have no logarithm either (z² overflows); the
+        // window reports the cut nearer the median.
+        {"normal window far above", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 1e160, .upper = 1, .t_max = 1e170}, 1e160},
+        {"normal window far below", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1e170, .upper = 1, .t_max = -1e160}, -1e160},
+        {"normal cut below far above", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 1e160}, 1e160},
         {"normal inverted window", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 1.5, .upper = 1, .t_max = -1}, 1.5},
         {"normal zero-width window", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 0.5}, 0.5},
         {"uniform window beyond its range", {.dtype = kUniform, .minimum = 0, .maximum = 1, .lower = 1, .t_min = 2, .upper = 1, .t_max = 3}, 2},
@@ -329,6 +334,132 @@ TEST_F(Truncation, TruncationWithoutMassReportsThePointAtTheNearestCut) {
         EXPECT_EQ(inverse(s, 1.0), c.point);
         EXPECT_TRUE(std::isfinite(inverse(s, 0.5)));
     }
+}
+
+// Cuts with both ends beyond the median on one side: the kept mass, the
+// density, the cumulative distribution and the quantiles come from that tail,
+// out to and beyond the point where the tail itself underflows (39 sd).
+TEST_F(Truncation, CutsInATailAnswerFromThatTail) {
+    struct Point { double x, density, cumulative; };
+    struct Quantile { double p, x, density; };
+    struct Case {
+        const char* name;
+        Inputs in;
+        Point points[4];
+        Quantile quantiles[3];
+    };
+    // References: scipy.stats.truncnorm (of ln x for the lognormal, with its
+    // Jacobian for the density); a point with x 0 ends the list.
+    const Case cases[] = {
+        {"normal cut below at 8", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 8},
+         {{8.1, 3.6309656301249498, 0.558274102593887}, {8.3, 0.7043348664884073, 0.9163220907327536}, {9, 0.0016524415239317497, 0.999818582935468}},
+         {{0.001, 8.00012319264935, 8.113368050649841}, {0.5, 8.084911007391545, 4.10253726730919}, {0.999, 8.810652760920766, 0.00892139985710214}}},
+        {"normal [13, 15]", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 13, .upper = 1, .t_max = 15},
+         {{13.05, 6.817763174765852, 0.48058120770441376}, {14, 1.7926713878580074e-05, 0.9999987259565644}},
+         {{0.001, 13.000076513801833, 13.063038522361117}, {0.5, 13.052902552727302, 6.564319931204159}, {0.999, 13.51807012915613, 0.013591256864659352}}},
+        {"normal [39, 40]", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 39, .upper = 1, .t_max = 40},
+         {{39, 39.025607419932626, 0.0}, {39.02, 17.885995479292554, 0.5419202656105151}, {39.5, 1.1703626781863861e-07, 0.9999999970389519}, {40, 2.733490924042672e-16, 1.0}},
+         {{0.001, 39.00002563701302, 38.986607407105154}, {0.5, 39.01775730523236, 19.521676550737162}, {0.999, 39.17660636216287, 0.03920209864497028}}},
+        {"normal [-40, -39]", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -40, .upper = 1, .t_max = -39},
+         {{-39.5, 1.1703626781863861e-07, 2.961048103554529e-09}, {-39.02, 17.885995479292554, 0.45807973438948574}, {-39, 39.025607419932626, 1.0}},
+         {{0.001, -39.17660636216287, 0.03920209864497028}, {0.5, -39.01775730523236, 19.521676550737162}, {0.999, -39.00002563701302, 38.986607407105154}}},
+        {"normal [36, 37] sd", {.dtype = kNormal, .mean = 1.5, .stdev = 2, .lower = 1, .t_min = 73.5, .upper = 1, .t_max = 75.5},
+         {{73.52, 12.567220545257658, 0.3025519946436014}, {73.9, 0.013182591837437516, 0.9992722345242365}},
+         {{0.001, 73.50005554054098, 17.995867530701272}, {0.5, 73.53846827146613, 9.011738611495382}, {0.999, 73.88245453534093, 0.018109408121153293}}},
+        {"normal cut above at -37 sd", {.dtype = kNormal, .mean = 1.5, .stdev = 2, .upper = 1, .t_max = -72.5},
+         {{-72.7, 0.45543597277383474, 0.024534005633964268}, {-72.52, 12.787266398146176, 0.6905134411476889}},
+         {{0.001, -72.87218542537951, 0.01860647286601517}, {0.5, -72.53743065366439, 9.261422352142157}, {0.999, -72.50005404166157, 18.494993836311785}}},
+        {"lognormal [30, 31] sd", {.dtype = kLognormal, .lmean = 0.3, .lstdev = 0.8, .lower = 1, .t_min = 35756574811.92565, .upper = 1, .t_max = 79577720706.64345},
+         {{36043774678.15508, 7.715643601174234e-10, 0.2594651188321463}, {41960729251.2267, 2.173785440446107e-12, 0.997586385723383}},
+         {{0.001, 35757527753.35964, 1.048844171279534e-09}, {0.5, 36422639198.66298, 5.157558827326791e-10}, {0.999, 42950079860.57401, 8.807358215375437e-13}}},
+        {"lognormal cut below at 37 sd", {.dtype = kLognormal, .lmean = 0.3, .lstdev = 0.8, .lower = 1, .t_min = 9669522068253.527},
+         {{9747188496291.19, 3.2797319973374213e-12, 0.30948655885230675}, {10474868207136.682, 1.0869730381513046e-13, 0.9754659943660358}},
+         {{0.001, 9669731093328.402, 4.781672224854407e-12}, {0.5, 9815385911879.768, 2.3589042843778722e-12}, {0.999, 11221740964379.543, 4.145184095114232e-15}}},
+        {"lognormal [-37, -36] sd", {.dtype = kLognormal, .lmean = 0.3, .lstdev = 0.8, .lower = 1, .t_min = 1.8843938588989806e-13, .upper = 1, .t_max = 4.1937956583795446e-13},
+         {{2.8111852987890343e-13, 2153128.829818299, 1.3256571875919447e-08}, {4.1272288821405436e-13, 53101835578269.73, 0.4863851165720634}},
+         {{0.001, 3.598886149916689e-13, 125798701089.58926}, {0.5, 4.129758374658434e-13, 54553667514753.375}, {0.999, 4.193702489142625e-13, 107279114203332.58}}},
+        {"lognormal cut above at -20 sd", {.dtype = kLognormal, .lmean = 0.3, .lstdev = 0.8, .upper = 1, .t_max = 1.519065967568964e-07},
+         {{1.194939612887766e-07, 497007.49686817883, 0.002334830096909694}, {1.5069619205712475e-07, 136155801.76412418, 0.8182826963179889}},
+         {{0.001, 1.155801240485641e-07, 220523.9973223966}, {0.5, 1.4776637743620407e-07, 84949170.07205074}, {0.999, 1.5190053266711076e-07, 164826224.53568208}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DistSlot& s = initialise(c.in);
+        for (const Point& pt : c.points) {
+            if (pt.x == 0) break;
+            EXPECT_NEAR(density(s, pt.x), pt.density, 1e-6 * pt.density) << pt.x;
+            EXPECT_NEAR(cumulative(s, pt.x), pt.cumulative, 1e-6 * pt.cumulative) << pt.x;
+        }
+        // Within the bisection's 1e-6 in probability: the distance to the
+        // reference quantile times the density there.
+        for (const Quantile& q : c.quantiles)
+            EXPECT_NEAR((inverse(s, q.p) - q.x) * q.density, 0.0, 1.01e-6) << q.p;
+        EXPECT_NEAR(s.dmedian, c.quantiles[1].x, 1.01e-6 / c.quantiles[1].density);
+        // The cuts map to 0 and 1 (to rounding at the far end).
+        if (c.in.lower) { EXPECT_NEAR(cumulative(s, c.in.t_min), 0.0, 1e-12); }
+        if (c.in.upper) { EXPECT_NEAR(cumulative(s, c.in.t_max), 1.0, 1e-12); }
+    }
+}
+
+// The rule that decides: a lower cut above the median (or an upper cut below
+// it) is measured from the tail; every other truncation keeps the masses of
+// the cumulative distribution and the transform (F − t_pbelow) × t_factor bit
+// for bit, the median itself included.
+TEST_F(Truncation, CutsOutsideATailKeepTheMassesOfTheCumulativeDistribution) {
+    struct Case {
+        const char* name;
+        Inputs in;
+        int tail;  // kNoTail, kLowerTail or kUpperTail
+    };
+    const Case cases[] = {
+        {"normal both sides of the median", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 2}, kNoTail},
+        {"normal cut below at the median", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 0}, kNoTail},
+        {"normal cut above at the median", {.dtype = kNormal, .mean = 0, .stdev = 1, .upper = 1, .t_max = 0}, kNoTail},
+        {"normal cut below the median", {.dtype = kNormal, .mean = 2, .stdev = 3, .lower = 1, .t_min = -4}, kNoTail},
+        {"lognormal around its median", {.dtype = kLognormal, .lmean = 0, .lstdev = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 3}, kNoTail},
+        {"lognormal cut below its bound", {.dtype = kLognormal, .lmean = 0, .lstdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 2}, kNoTail},
+        {"exponential far in its tail (no tail formula)", {.dtype = kExponential, .mean = 1, .lower = 1, .t_min = 5, .upper = 1, .t_max = 6}, kNoTail},
+        {"normal just above the median", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = 1e-9}, kUpperTail},
+        {"normal just below the median", {.dtype = kNormal, .mean = 0, .stdev = 1, .upper = 1, .t_max = -1e-9}, kLowerTail},
+        {"lognormal below its median, cut below its bound", {.dtype = kLognormal, .lmean = 0, .lstdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 0.5}, kLowerTail},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DistSlot& s = initialise(c.in);
+        EXPECT_EQ(s.t_tail, c.tail);
+        if (c.tail != kNoTail) continue;
+        // The untruncated cumulative distribution, as the slot evaluates it.
+        DistSlot plain = s;
+        plain.t_factor = 1;
+        plain.t_pbelow = 0;
+        const bool cuts_below = c.in.lower && !(s.min_exists && c.in.t_min <= s.minimum);
+        const double below = cuts_below ? cumulative(plain, c.in.t_min) : 0.0;
+        const double above = c.in.upper ? 1.0 - cumulative(plain, c.in.t_max) : 0.0;
+        EXPECT_EQ(s.t_pbelow, below);
+        EXPECT_EQ(s.t_factor, 1.0 / (1.0 - below - above));
+        plain.cut_in_force = 0;
+        // The transform itself, also where the cut answers 0 or 1.
+        for (double x : {0.1, 0.7, 1.3, 2.5, 5.5})
+            EXPECT_EQ(cumulative_across_cut(s, x), (cumulative(plain, x) - s.t_pbelow) * s.t_factor) << x;
+    }
+}
+
+// A cut where the untruncated cumulative distribution is not a number cuts
+// nothing: the normal's Φ at 1e200 (z² overflows) leaves the lower cut alone.
+TEST_F(Truncation, CutWhereTheCumulativeIsNotANumberCutsNothing) {
+    const DistSlot& above = initialise({.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 1e200});
+    ASSERT_TRUE(std::isnan(normal_integral(1e200)));
+    EXPECT_EQ(above.t_pbelow, normal_integral(-1));
+    EXPECT_EQ(above.t_factor, 1.0 / (1.0 - normal_integral(-1)));
+    EXPECT_EQ(above.dminimum, -1.0);
+    EXPECT_EQ(above.dmaximum, 1e200);
+    EXPECT_EQ(cumulative(above, 1), (normal_integral(1) - normal_integral(-1)) * above.t_factor);
+
+    const DistSlot& below = initialise({.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1e200, .upper = 1, .t_max = 1});
+    EXPECT_EQ(below.t_pbelow, 0.0);
+    EXPECT_EQ(below.t_factor, 1.0 / normal_integral(1));
+    EXPECT_EQ(below.dminimum, -1e200);
+    EXPECT_EQ(below.dmaximum, 1.0);
 }
 
 TEST_F(Truncation, DiscreteWindowOfOneValueHasNoShape) {

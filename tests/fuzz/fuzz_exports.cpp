@@ -244,10 +244,10 @@ enum Op : int {
     kGetMean, kGetMode, kGetMedian, kGetVariance, kGetStdev, kGetSkewness, kGetKurtosis,
     kGetMinimum, kGetMaximum, kGetPMin, kGetPMax,
     kDinitialise, kPdf, kPdfValid, kF, kG, kBetai, kSetRngType, kRng, kPrecalc, kDvalue,
-    kDvalueBatch, kPdfBatch, kFBatch, kGBatch, kGWhole,
+    kDvalueBatch, kPdfBatch, kFBatch, kGBatch, kRngBatch, kGWhole,
     kOpCount
 };
-static_assert(kOpCount == 56, "51 exports, 4 batch calls and the whole-number quantile");
+static_assert(kOpCount == 57, "51 exports, 5 batch calls and the whole-number quantile");
 
 using DoubleSetter = void (*)(int, double);
 using IntSetter = void (*)(int, int);
@@ -404,6 +404,16 @@ void run_call(Reader& r, int sentinel, Call& c) {
         describe(c, "dvalue_batch(%d, %s, %d)", s, null_out ? "NULL" : "out", count);
         c.values = count > 1 ? count : 1;
         dvalue_batch(s, null_out ? nullptr : out.data(), count);
+    } else if (op == kRngBatch) {
+        const int count = read_count(r);
+        const bool null_out = r.byte() % 8 == 0;
+        std::vector<double> out(count > 0 ? static_cast<std::size_t>(count) : 0);
+        describe(c, "rng_batch(%s, %d)", null_out ? "NULL" : "out", count);
+        c.values = count > 1 ? count : 1;
+        rng_batch(null_out ? nullptr : out.data(), count);
+        for (const double u : out) {
+            if (!null_out && !(u > 0.0 && u < 1.0)) fail("rng_batch value outside (0, 1)", c.text);
+        }
     } else {  // the three evaluation batches
         const int s = slot_arg();
         const int count = read_count(r);

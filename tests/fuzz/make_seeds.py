@@ -19,9 +19,9 @@ get_pdf_mod_exists get_pdf_med_exists get_pdf_skw_exists get_pdf_krt_exists get_
 get_pmax_extend get_pdf_mean get_pdf_mode get_pdf_median get_pdf_variance get_pdf_stdev
 get_pdf_skewness get_pdf_kurtosis get_pdf_minimum get_pdf_maximum get_pdf_p_min get_pdf_p_max
 dinitialise get_pdf_pdf get_pdf_pdf_valid get_pdf_f get_pdf_g betai set_rng_type rng precalc
-dvalue dvalue_batch get_pdf_pdf_batch get_pdf_f_batch get_pdf_g_batch
+dvalue dvalue_batch get_pdf_pdf_batch get_pdf_f_batch get_pdf_g_batch rng_batch
 get_pdf_g_whole""".split()
-assert len(OPS) == 56
+assert len(OPS) == 57
 OP = {name: i for i, name in enumerate(OPS)}
 
 BAD_SLOTS = [-1, 21, 22, -21, 255, -2**31, 2**31 - 1, 1 << 20]
@@ -166,6 +166,8 @@ def seeds():
     body = configure(2, 12, TYPES[12]) + call("precalc", slot(2))
     body += call("dvalue_batch", slot(2), bytes([16]), bytes([1]))
     body += call("dvalue_batch", slot(2), bytes([4]), bytes([0]))
+    for count, null in ((16, 1), (4, 0), (0, 1), (251, 1)):
+        body += call("rng_batch", bytes([count]), bytes([null]))
     for op in ("get_pdf_pdf_batch", "get_pdf_f_batch", "get_pdf_g_batch"):
         for mode, count in ((4, 5), (2, 5), (0, 3), (1, 3), (5, 0), (5, 252)):
             xs = [0.5, 1.0, 2.0, 10.0, 0.99][:count] if count > 0 and count < 250 else []

@@ -64,6 +64,9 @@ const Case kCases[] = {
      1, 23, 1.5 / std::log(2.5), 1, 1.4127039072996714, 3.0047928675442495, 16.656082798308166},
     {"log series 0.99", kLogSeries, [](DistSlot& s) { s.shape_a = 0.99; },
      1, 987, kNone, 1, kNone, kNone, kNone},
+    // ln(1 − θ) formed without rounding 1 − θ to 1: the mass lies at 1.
+    {"log series 1e-20", kLogSeries, [](DistSlot& s) { s.shape_a = 1e-20; },
+     1, 2, 1, 1, kNone, kNone, kNone},
     // scipy randint(2, 10): kurtosis 1.7619047619047619
     {"discrete uniform 2..9", kDiscreteUniform, [](DistSlot& s) { s.minimum = 2; s.maximum = 9; },
      2, 9, 5.5, kNone, 5.25, 0, 1.7619047619047619},

@@ -80,6 +80,7 @@
     X(void, get_pdf_pdf_batch, (int, const double*, double*, int)) \
     X(void, get_pdf_f_batch, (int, const double*, double*, int))   \
     X(void, get_pdf_g_batch, (int, const double*, double*, int)) \
+    X(void, rng_batch, (double*, int)) \
     X(double, get_pdf_g_whole, (int, double))
 
 /* One pointer per export, typed with the calling convention of the header. */
@@ -375,6 +376,31 @@ static void generator_kinds(void) {
     }
 }
 
+/* rng_batch in every generator kind: the values of as many rng calls, and
+ * nothing drawn for an empty count or a null array. */
+static void rng_batches(void) {
+    static const int kinds[] = {0, 20, 15};
+    double out[5];
+    char what[32];
+    char key[48];
+    size_t i;
+    int j;
+    for (i = 0; i < 3; ++i) {
+        k_set_rng_type(kinds[i], 31);
+        k_rng_batch(out, 4);
+        k_rng_batch(out + 4, 0);
+        k_rng_batch(NULL, 4);
+        out[4] = k_rng(); /* the value after the four of the batch */
+        for (j = 0; j < 5; ++j) {
+            snprintf(key, sizeof key, "batch_kind%d.%d", kinds[i], j);
+            put_double("rng", key, out[j]);
+        }
+        k_set_rng_type(kinds[i], 31);
+        snprintf(what, sizeof what, "kind%d.rng_same", kinds[i]);
+        for (j = 0; j < 5; ++j) put_int("batch", keyed(key, sizeof key, what, j), out[j] == k_rng());
+    }
+}
+
 /* The batch calls give exactly the values of the single calls. */
 static void batch_calls(void) {
     static const double x[] = {1.0, 4.0, 9.5};
@@ -398,6 +424,7 @@ static void batch_calls(void) {
         snprintf(key, sizeof key, "dvalue%d", i);
         put_double("batch", key, out[i]);
     }
+    rng_batches();
 }
 
 static void incomplete_beta(void) {

@@ -49,10 +49,14 @@ def test_continuous_names_give_scipys_quantities(type_, inputs, ref, rel):
 
 # Discrete types: quantiles are whole numbers, the smallest whose cumulative reaches q.
 DISCRETE = [
-    # A cut at the top (or bottom) of the range leaves the distribution as it is.
-    ("binomial", {"n": 10, "p": 0.3, "t_max": 10}, stats.binom(10, 0.3)),
+    ("binomial", {"n": 10, "p": 0.3}, stats.binom(10, 0.3)),
+    ("poisson", {"mean": 3}, stats.poisson(3)),
+    ("hypergeometric", {"pop": 20, "popsuc": 7, "sam": 5}, stats.hypergeom(20, 7, 5)),
+    # Support from 2: at least 5 - (10 - 7) successes.
+    ("hypergeometric", {"pop": 10, "popsuc": 7, "sam": 5}, stats.hypergeom(10, 7, 5)),
+    ("geometric", {"p": 0.3}, stats.geom(0.3, loc=-1)),
+    # A cut at the bottom of the range leaves the distribution as it is.
     ("poisson", {"mean": 3, "t_min": 0}, stats.poisson(3)),
-    ("hypergeometric", {"pop": 20, "popsuc": 7, "sam": 5, "t_max": 5}, stats.hypergeom(20, 7, 5)),
 ]
 
 

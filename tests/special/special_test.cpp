@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "special/special.h"
 
@@ -63,6 +64,32 @@ TEST(NormalIntegral, MatchesReferenceAndIsSymmetric) {
         EXPECT_NEAR(normal_integral(-c.z), 1 - normal_integral(c.z), 1e-15) << c.z;
     }
     EXPECT_EQ(normal_integral(0.0), 0.5);
+}
+
+TEST(LogNormalTail, MatchesReferenceWhereTheTailUnderflowsToo) {
+    struct Case { double z, ref; };
+    const Case cases[] = {  // scipy.special.log_ndtr(-z)
+        {-40, -0.0},                        {-10, -7.619853024160473e-24},
+        {-3, -0.001350809964748193},        {-1, -0.17275377902344985},
+        {0, -0.6931471805599453},           {0.5, -1.175911761593619},
+        {1, -1.841021645009264},            {2, -3.7831843336820317},
+        {3, -6.60772622151035},             {5, -15.064998393988727},
+        {7.999, -35.00531628463933},        {8, -35.01343715991456},
+        {10, -53.23128515051248},           {20, -203.9171553710973},
+        {30, -454.32124395634327},          {37, -689.0305855768908},
+        {38, -726.5572160188201},           {40, -804.6084420137539},
+        {100, -5005.524208694205},          {1000, -500007.8266948122},
+        {1e5, -5000000012.431865},          {1e10, -5.000000000000001e+19},
+    };
+    // A few units in the last place of the tail: its logarithm to 1e-14
+    // absolute, relative where the logarithm is large.
+    for (const auto& c : cases)
+        EXPECT_NEAR(log_normal_tail(c.z), c.ref, 1e-14 * std::fmax(1.0, std::fabs(c.ref))) << c.z;
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(log_normal_tail(inf), -inf);
+    EXPECT_EQ(log_normal_tail(-inf), 0.0);
+    EXPECT_EQ(log_normal_tail(1e200), -inf);  // z² overflows: no representable logarithm
+    EXPECT_TRUE(std::isnan(log_normal_tail(std::nan(""))));
 }
 
 TEST(Factorial, RunsTheProductUpTo32AndUsesLogGammaAbove) {

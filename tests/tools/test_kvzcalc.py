@@ -4,15 +4,21 @@ the one-line error messages, and the plot rendered to PNG."""
 import json
 import math
 import os
+import pathlib
 import re
 import struct
 import subprocess
 import xml.etree.ElementTree as ET
 
 import pytest
+from scipy import stats
+
+from domain_cases import BAD_PARAMETERS
 
 KVZCALC = os.environ["KVZCALC"]
 GAMMA = ["gamma", "--scale", "2", "--shape-a", "3"]
+# The type catalogue both hosts read.
+CATALOGUE = json.loads((pathlib.Path(__file__).resolve().parents[2] / "interface" / "types.json").read_text())
 
 
 def run(*args):
@@ -119,10 +125,36 @@ def test_points_are_evaluated_in_order(command, args, points, expected, tol):
     assert [row[1] for row in rows] == j[key_out]
 
 
-def test_quantile_of_a_discrete_type_is_offered_once_truncated():
-    # scipy.stats.poisson.ppf(0.5, 3) = 3; the truncated inverse bisects on the steps.
-    j = ok_json("quantile", "poisson", "--mean", "3", "--t-max", "20", "--", "0.5")
-    assert math.floor(j["quantile"][0]) == 3
+@pytest.mark.parametrize("args, expected", [
+    # scipy.stats.<type>.ppf at 0.1, 0.5, 0.9 (geometric: scipy counts trials, so one less).
+    (["poisson", "--mean", "3"], [1, 3, 5]),
+    (["geometric", "--p", "0.3"], [0, 1, 6]),
+    (["binomial", "--n", "10", "--p", "0.3"], [1, 3, 5]),
+    (["hypergeometric", "--pop", "20", "--popsuc", "7", "--sam", "5"], [1, 2, 3]),
+    (["logarithmic", "--shape-a", "0.6"], [1, 1, 3]),
+])
+def test_quantiles_of_discrete_types_are_whole_numbers_truncated_or_not(args, expected):
+    assert ok_json("quantile", *args, "--", "0.1", "0.5", "0.9")["quantile"] == expected
+
+
+@pytest.mark.parametrize("args", [
+    ["poisson", "--mean", "3", "--t-min", "2", "--t-max", "9"],
+    ["binomial", "--n", "30", "--p", "0.4", "--t-max", "10"],
+    ["geometric", "--p", "0.2"],
+])
+def test_a_whole_number_quantile_is_the_first_value_whose_cumulative_reaches_p(args):
+    ps = ["0.05", "0.25", "0.5", "0.75", "0.95"]
+    q = ok_json("quantile", *args, "--", *ps)["quantile"]
+    assert all(v == int(v) for v in q)
+    f = ok_json("cdf", *args, "--", *[str(v) for v in q], *[str(v - 1) for v in q])["cdf"]
+    for i, p in enumerate(map(float, ps)):
+        assert f[i] >= p > f[len(q) + i], (p, q[i])
+
+
+def test_whole_number_quantiles_step_where_the_cumulative_reaches_p():
+    # Binomial(4, 1/2): F(1) = 5/16, F(2) = 11/16; p at and just past a step.
+    j = ok_json("quantile", "binomial", "--n", "4", "--p", "0.5", "--", "0.3125", "0.3126", "0.6875", "0.6876")
+    assert j["quantile"] == [1, 2, 2, 3]
 
 
 def test_pdf_flags_a_pole_as_invalid():
@@ -191,7 +223,9 @@ def test_sample_mean_of_many_normal_variates_is_near_the_mean():
     (["sample", *GAMMA, "-n", "5", "--seed", "4294967296"], r"--seed.*out of the 32-bit integer range"),
     (["sample", *GAMMA], r"-n"),
     (["sample", "student-t", "--shape-a", "3", "-n", "5"], r"student-t: random variates .*only when truncated"),
-    (["quantile", "poisson", "--mean", "3", "--", "0.5"], r"poisson: quantiles .*only when truncated"),
+    (["quantile", "f", "--shape-a", "3", "--shape-b", "4", "--", "0.5"], r"f: this type has no quantiles"),
+    (["plot", "f", "--shape-a", "3", "--shape-b", "4", "--t-min", "1", "-o", "x.svg"],
+     r"f: this type has no summary statistics"),
     (["cdf", "f", "--shape-a", "3", "--shape-b", "4", "--", "1"], r"f: this type has no cumulative"),
     (["describe", "f", "--shape-a", "3", "--shape-b", "4"], r"f: this type has no summary statistics"),
     (["plot", *GAMMA], r"--output"),
@@ -231,12 +265,9 @@ def test_list_agrees_with_the_python_binding_catalogue():
 
 
 def test_every_listed_type_can_be_described_or_says_why_not():
-    # Inputs that make a proper distribution of every type.
-    values = {"mean": "3", "lmean": "0", "mode": "1", "median": "1", "stdev": "1", "lstdev": "0.5",
-              "minimum": "0", "maximum": "4", "scale": "2", "shape_a": "0.5", "shape_b": "2", "p": "0.3",
-              "n": "10", "pop": "20", "popsuc": "7", "sam": "5"}
+    examples = {t["code"]: t["example"] for t in CATALOGUE["types"]}
     for t in ok_json("list"):
-        args = [a for f in t["inputs"] for a in ("--" + f.replace("_", "-"), values[f])]
+        args = [a for f in t["inputs"] for a in ("--" + f.replace("_", "-"), str(examples[t["code"]][f]))]
         r = run("describe", t["name"], *args, "--json")
         if t["code"] == 36:
             assert r.returncode != 0 and "no summary statistics" in r.stderr
@@ -292,3 +323,130 @@ def test_plot_of_a_discrete_type_has_one_stem_per_value(tmp_path):
 def test_plot_to_an_unwritable_path_fails_with_one_line(tmp_path):
     r = run("plot", *GAMMA, "-o", str(tmp_path / "missing" / "x.svg"))
     assert r.returncode != 0 and r.stderr.count("\n") == 1 and "cannot write" in r.stderr
+
+
+# --- domains -------------------------------------------------------------------------
+
+TYPE_ROWS = {t["name"]: t for t in CATALOGUE["types"]}
+
+
+def number_arg(value):
+    return str(int(value)) if float(value).is_integer() else repr(float(value))
+
+
+def bad_args(type_name, override):
+    values = {**TYPE_ROWS[type_name]["example"], **override}
+    return values, [a for f in TYPE_ROWS[type_name]["inputs"]
+                    for a in ("--" + f.replace("_", "-"), number_arg(values[f]))]
+
+
+@pytest.mark.parametrize("type_name, override, subject", BAD_PARAMETERS)
+def test_inputs_outside_the_domain_are_refused_with_the_rule_named(type_name, override, subject):
+    from kvz_comp import _catalogue
+    values, args = bad_args(type_name, override)
+    for command, extra in (("describe", []), ("pdf", ["--", "1"]), ("sample", ["-n", "3"])):
+        r = run(command, type_name, *args, *extra)
+        assert r.returncode == 2 and r.stdout == "", (command, r.stderr)
+        assert r.stderr.count("\n") == 1
+        message = r.stderr[len("kvzcalc: "):].rstrip("\n")
+        assert re.match(rf"{re.escape(type_name)}: {subject} \S+ is outside its domain: ", message), message
+    # The Python binding words it the same.
+    with pytest.raises(ValueError) as e:
+        _catalogue.check_parameters(type_name, values)
+    assert str(e.value) == message
+
+
+def test_the_bad_parameter_table_breaks_every_rule_of_every_type():
+    from kvz_comp import _catalogue
+    broken = set()
+    for type_name, override, _ in BAD_PARAMETERS:
+        values = {**TYPE_ROWS[type_name]["example"], **override}
+        broken |= {(type_name, rule.text) for rule in _catalogue.find_type(type_name).domain if not rule.holds(values)}
+    assert broken == {(t["name"], rule) for t in CATALOGUE["types"] for rule in t["domain"]}
+
+
+def test_the_messages_name_the_other_inputs_a_rule_reads():
+    r = run("describe", "hypergeometric", "--pop", "10", "--popsuc", "20", "--sam", "5")
+    assert r.stderr == "kvzcalc: hypergeometric: popsuc 20 is outside its domain: 0 < popsuc < pop (pop 10)\n"
+    r = run("describe", "triangular", "--minimum", "0", "--mode", "5", "--maximum", "4")
+    assert r.stderr == ("kvzcalc: triangular: mode 5 is outside its domain: minimum <= mode <= maximum "
+                        "(minimum 0, maximum 4)\n")
+
+
+def test_every_example_lies_inside_its_domain_and_at_its_edges_too():
+    # The edges that belong to a domain are accepted.
+    for args in (["triangular", "--minimum", "0", "--mode", "0", "--maximum", "1"],
+                 ["erlang", "--scale", "1", "--shape-a", "1"],
+                 ["binomial", "--n", "1", "--p", "0.5"],
+                 ["hypergeometric", "--pop", "2", "--popsuc", "1", "--sam", "1"]):
+        ok("describe", *args)
+
+
+# --- describe: whole-number medians and open supports ------------------------------------
+
+@pytest.mark.parametrize("args, median", [
+    # scipy.stats.<type>.median
+    (["poisson", "--mean", "3.5"], 3),
+    (["poisson", "--mean", "1000"], 1000),
+    (["binomial", "--n", "10", "--p", "0.3"], 3),
+    (["hypergeometric", "--pop", "20", "--popsuc", "7", "--sam", "5"], 2),
+    (["geometric", "--p", "0.3"], 1),
+    (["logarithmic", "--shape-a", "0.6"], 1),
+    (["discrete-uniform", "--minimum", "2", "--maximum", "9"], 5),
+])
+def test_describe_gives_discrete_types_their_whole_number_median(args, median):
+    j = ok_json("describe", *args)
+    assert (j["statistics"]["median"], j["whole_median"]) == (median, True)
+    assert re.search(rf"^median\s+{median}\s+\(the smallest whole number reaching p 0\.5\)$", ok("describe", *args), re.M)
+
+
+def test_an_open_support_ends_at_the_working_end_not_at_a_bound():
+    j = ok_json("describe", "poisson", "--mean", "1e7")
+    r = j["range"]
+    assert (r["upper_end"], r["bounded_above"], r["lower_end"]) == ("working", False, "bound")
+    # The masses summed to the end reach 1 - 1e-6 and no more than that by much.
+    assert 0.999999 <= r["p_max"] < 1
+    assert re.search(r"^maximum\s+\d+\s+\(working end, p 0\.99999", ok("describe", "poisson", "--mean", "1e7"), re.M)
+    # Truncated above, the end is a bound again.
+    assert ok_json("describe", "poisson", "--mean", "3", "--t-max", "10")["range"]["upper_end"] == "bound"
+
+
+def test_version():
+    assert re.fullmatch(r"kvzcalc \d+\.\d+\.\d+\n", ok("--version"))
+
+
+# --- plot: the drawn range ---------------------------------------------------------------
+
+def drawn_ranges(svg):
+    g = next(e for e in ET.parse(svg).getroot().iter(SVG + "g") if e.get("id") == "ranges")
+    return float(g.get("data-x0")), float(g.get("data-x1")), float(g.get("data-density-top"))
+
+
+# Per case: the arguments, the distribution as SciPy knows it (for the mass in the
+# drawn range), and its peak density or mass; None where the density has a pole.
+PLOTS = [
+    (["cauchy", "--mean", "0", "--scale", "1"], stats.cauchy(), 1 / math.pi),
+    (["poisson", "--mean", "1e7"], stats.poisson(1e7), stats.poisson(1e7).pmf(1e7)),
+    (["f", "--shape-a", "3", "--shape-b", "4"], stats.f(3, 4), stats.f(3, 4).pdf(2 / 9)),
+    (["f", "--shape-a", "1", "--shape-b", "5"], stats.f(1, 5), None),
+    (["gamma", "--scale", "1", "--shape-a", "0.5"], stats.gamma(0.5), None),
+    (["exponential", "--mean", "2"], stats.expon(scale=2), 0.5),
+    (["beta", "--minimum", "0", "--maximum", "1", "--shape-a", "2", "--shape-b", "5"], stats.beta(2, 5),
+     stats.beta(2, 5).pdf(0.2)),
+    (["student-t", "--shape-a", "1.5"], stats.t(1.5), stats.t(1.5).pdf(0)),
+    (["binomial", "--n", "1000000", "--p", "0.5"], stats.binom(1000000, 0.5), stats.binom(1000000, 0.5).pmf(500000)),
+    (["binomial", "--n", "12", "--p", "0.4"], stats.binom(12, 0.4), stats.binom(12, 0.4).pmf(5)),
+    (["geometric", "--p", "0.001"], stats.geom(0.001, loc=-1), 0.001),
+    (["laplace", "--mean", "5", "--scale", "0.01"], stats.laplace(5, 0.01), 50),
+]
+
+
+@pytest.mark.parametrize("args, dist, peak", PLOTS, ids=[" ".join(c[0]) for c in PLOTS])
+def test_the_plot_holds_the_peak_and_the_bulk_of_the_mass(args, dist, peak, tmp_path):
+    svg = tmp_path / "plot.svg"
+    ok("plot", *args, "-o", str(svg))
+    assert png_size(render(svg, tmp_path)) == (820, 620)
+    x0, x1, top = drawn_ranges(svg)
+    assert dist.cdf(x1) - dist.cdf(x0) >= 0.99
+    if peak is not None:
+        assert peak <= top <= 1.2 * peak

@@ -23,11 +23,9 @@
 
 namespace {
 
-using kvzcalc::Field;
 using kvzcalc::Function;
 using kvzcalc::Offered;
 using kvzcalc::Request;
-using kvzcalc::RngKind;
 using kvzcalc::Session;
 using kvzcalc::TypeInfo;
 using nlohmann::json;
@@ -50,8 +48,8 @@ struct UsageError {
 struct Options {
     bool json = false;
     std::string type;
-    std::vector<double> values = std::vector<double>(kvzcalc::kFieldCount, 0.0);
-    std::vector<int> whole = std::vector<int>(kvzcalc::kFieldCount, 0);
+    std::vector<double> values = std::vector<double>(kvzcalc::fields().size(), 0.0);
+    std::vector<int> whole = std::vector<int>(kvzcalc::fields().size(), 0);
     double t_min = 0.0;
     double t_max = 0.0;
     std::vector<double> points;
@@ -97,9 +95,10 @@ const CLI::Validator kDecimal(
 
 void add_distribution_options(CLI::App* cmd, Options& o) {
     cmd->add_option("type", o.type, "distribution name or code (see kvzcalc list)")->required();
-    for (const auto& f : kvzcalc::fields()) {
-        const auto i = static_cast<std::size_t>(f.field);
-        if (f.integer) cmd->add_option(f.option, o.whole[i], f.help)->check(kDecimal);
+    const auto& fields = kvzcalc::fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto& f = fields[i];
+        if (f.whole) cmd->add_option(f.option, o.whole[i], f.help)->check(kDecimal);
         else cmd->add_option(f.option, o.values[i], f.help)->check(kFinite);
     }
     cmd->add_option("--t-min", o.t_min, "truncate below at this value")->check(kFinite);
@@ -107,9 +106,15 @@ void add_distribution_options(CLI::App* cmd, Options& o) {
     cmd->add_flag("--json", o.json, "print JSON");
 }
 
+std::vector<std::string> generator_names() {
+    std::vector<std::string> names;
+    for (const auto& g : kvzcalc::generators()) names.push_back(g.name);
+    return names;
+}
+
 void add_rng_options(CLI::App* cmd, Options& o) {
     cmd->add_option("--rng", o.rng, "uniform generator: plain, shuffled or stratified")
-        ->check(CLI::IsMember({"plain", "shuffled", "stratified"}))
+        ->check(CLI::IsMember(generator_names()))
         ->capture_default_str();
     cmd->add_option("--seed", o.seed, "generator seed")->check(kDecimal)->capture_default_str();
 }
@@ -126,21 +131,21 @@ Request build_request(const CLI::App& cmd, const Options& o) {
     r.type = kvzcalc::find_type(o.type);
     if (!r.type) throw UsageError{"unknown type '" + o.type + "' (kvzcalc list shows the types)"};
     std::vector<std::string> missing, extra, reads;
-    for (const auto& f : kvzcalc::fields()) {
-        const bool read = std::count(r.type->inputs.begin(), r.type->inputs.end(), f.field) > 0;
+    const auto& fields = kvzcalc::fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto& f = fields[i];
+        const bool read = std::count(r.type->inputs.begin(), r.type->inputs.end(), i) > 0;
         const bool given = cmd.get_option(f.option)->count() > 0;
         if (read) reads.push_back(f.option);
         if (read && !given) missing.push_back(f.option);
         if (!read && given) extra.push_back(f.option);
-        if (read && given) {
-            const auto i = static_cast<std::size_t>(f.field);
-            r[f.field] = f.integer ? static_cast<double>(o.whole[i]) : o.values[i];
-        }
+        if (read && given) r.values[i] = f.whole ? static_cast<double>(o.whole[i]) : o.values[i];
     }
     if (!missing.empty()) throw UsageError{r.type->name + " needs " + joined(missing, ", ")};
     if (!extra.empty())
         throw UsageError{r.type->name + " does not take " + joined(extra, ", ") + " (it reads " + joined(reads, ", ") +
                          ")"};
+    if (auto message = kvzcalc::domain_error(*r.type, r.values)) throw UsageError{*message};
     if (cmd.get_option("--t-min")->count()) r.t_min = o.t_min;
     if (cmd.get_option("--t-max")->count()) r.t_max = o.t_max;
     if (r.t_min && r.t_max && !(*r.t_min < *r.t_max)) throw UsageError{"--t-min must be below --t-max"};
@@ -156,10 +161,10 @@ void require(const Request& r, Offered o, const char* what) {
 
 json parameters_json(const Request& r) {
     json params = json::object();
-    for (Field f : r.type->inputs) {
-        const auto& info = kvzcalc::field_info(f);
-        if (info.integer) params[info.name] = static_cast<long long>(*r[f]);
-        else params[info.name] = *r[f];
+    for (std::size_t i : r.type->inputs) {
+        const auto& info = kvzcalc::fields()[i];
+        if (info.whole) params[info.name] = static_cast<long long>(*r.values[i]);
+        else params[info.name] = *r.values[i];
     }
     return params;
 }
@@ -176,8 +181,8 @@ json header_json(const Request& r) {
 
 std::string parameters_text(const Request& r) {
     std::vector<std::string> parts;
-    for (Field f : r.type->inputs)
-        parts.push_back(std::string(kvzcalc::field_info(f).name) + " " + kvzcalc::format_number(*r[f]));
+    for (std::size_t i : r.type->inputs)
+        parts.push_back(kvzcalc::fields()[i].name + " " + kvzcalc::format_number(*r.values[i]));
     return joined(parts, ", ");
 }
 
@@ -188,10 +193,11 @@ std::string truncation_text(const Request& r) {
     return joined(parts, ", ");
 }
 
-RngKind rng_kind(const std::string& name) {
-    if (name == "shuffled") return RngKind::shuffled;
-    if (name == "stratified") return RngKind::stratified;
-    return RngKind::plain;
+// The set_rng_type code of a generator named on the command line (checked against the names).
+int generator_code(const std::string& name) {
+    for (const auto& g : kvzcalc::generators())
+        if (g.name == name) return g.code;
+    return 0;
 }
 
 int run_list(const Options& o) {
@@ -199,8 +205,11 @@ int run_list(const Options& o) {
         json all = json::array();
         for (const TypeInfo& t : kvzcalc::types()) {
             json inputs = json::array();
-            for (Field f : t.inputs) inputs.push_back(kvzcalc::field_info(f).name);
+            for (std::size_t i : t.inputs) inputs.push_back(kvzcalc::fields()[i].name);
+            json domain = json::array();
+            for (const auto& rule : t.domain) domain.push_back(rule.text);
             all.push_back({{"code", t.code}, {"name", t.name}, {"aliases", t.aliases}, {"inputs", inputs},
+                           {"class", t.discrete ? "discrete" : "continuous"}, {"domain", domain},
                            {"description", t.description}});
         }
         std::cout << all.dump(2) << '\n';
@@ -209,7 +218,7 @@ int run_list(const Options& o) {
     std::printf("%-4s  %-30s  %-40s  %s\n", "code", "name", "inputs", "description");
     for (const TypeInfo& t : kvzcalc::types()) {
         std::vector<std::string> inputs;
-        for (Field f : t.inputs) inputs.push_back(kvzcalc::field_info(f).option);
+        for (std::size_t i : t.inputs) inputs.push_back(kvzcalc::fields()[i].option);
         std::string name = t.name;
         if (!t.aliases.empty()) name += " (" + joined(t.aliases, ", ") + ")";
         std::printf("%4d  %-30s  %-40s  %s\n", t.code, name.c_str(), joined(inputs, " ").c_str(),
@@ -217,6 +226,18 @@ int run_list(const Options& o) {
     }
     return 0;
 }
+
+// How a range end is named: "bound", "quantile" or "working" (the end of a working range).
+const char* end_name(kvzcalc::End e) {
+    switch (e) {
+    case kvzcalc::End::bound: return "bound";
+    case kvzcalc::End::quantile: return "quantile";
+    case kvzcalc::End::working: return "working";
+    }
+    return "";
+}
+
+std::string end_text(kvzcalc::End e) { return std::string(end_name(e)) + (e == kvzcalc::End::working ? " end" : ""); }
 
 int run_describe(const Request& r, const Options& o) {
     require(r, r.type->statistics, "summary statistics");
@@ -228,27 +249,36 @@ int run_describe(const Request& r, const Options& o) {
         json stats = json::object();
         for (const auto& st : s.statistics) stats[st.name] = st.value ? json(*st.value) : json(nullptr);
         j["statistics"] = stats;
-        j["range"] = {{"minimum", s.minimum},          {"maximum", s.maximum},
-                      {"p_min", s.p_min},              {"p_max", s.p_max},
-                      {"bounded_below", s.bounded_below}, {"bounded_above", s.bounded_above}};
+        if (s.whole_median) j["whole_median"] = true;
+        j["range"] = {{"minimum", s.minimum},
+                      {"maximum", s.maximum},
+                      {"p_min", s.p_min},
+                      {"p_max", s.p_max},
+                      {"bounded_below", s.lower == kvzcalc::End::bound},
+                      {"bounded_above", s.upper == kvzcalc::End::bound},
+                      {"lower_end", end_name(s.lower)},
+                      {"upper_end", end_name(s.upper)}};
         std::cout << j.dump(2) << '\n';
         return 0;
     }
     std::printf("%s (code %d), %s\n", r.type->name.c_str(), r.type->code, s.discrete ? "discrete" : "continuous");
     std::printf("%-10s  %s\n", "parameters", parameters_text(r).c_str());
     if (r.truncated()) std::printf("%-10s  %s\n", "truncated", truncation_text(r).c_str());
-    for (const auto& st : s.statistics)
-        std::printf("%-10s  %s\n", st.name, st.value ? kvzcalc::format_number(*st.value).c_str() : "does not exist");
-    std::printf("%-10s  %s  (%s, p %s)\n", "minimum", kvzcalc::format_number(s.minimum).c_str(),
-                s.bounded_below ? "bound" : "quantile", kvzcalc::format_number(s.p_min).c_str());
-    std::printf("%-10s  %s  (%s, p %s)\n", "maximum", kvzcalc::format_number(s.maximum).c_str(),
-                s.bounded_above ? "bound" : "quantile", kvzcalc::format_number(s.p_max).c_str());
+    for (const auto& st : s.statistics) {
+        const std::string value = st.value ? kvzcalc::format_number(*st.value) : "does not exist";
+        const bool whole = s.whole_median && std::string_view(st.name) == "median";
+        std::printf("%-10s  %s%s\n", st.name, value.c_str(), whole ? "  (the smallest whole number reaching p 0.5)" : "");
+    }
+    std::printf("%-10s  %s  (%s, p %s)\n", "minimum", kvzcalc::format_number(s.minimum).c_str(), end_text(s.lower).c_str(),
+                kvzcalc::format_number(s.p_min).c_str());
+    std::printf("%-10s  %s  (%s, p %s)\n", "maximum", kvzcalc::format_number(s.maximum).c_str(), end_text(s.upper).c_str(),
+                kvzcalc::format_number(s.p_max).c_str());
     return 0;
 }
 
 int run_evaluate(const Request& r, const Options& o, Function f) {
     if (f == Function::cdf) require(r, r.type->cdf, "cumulative distribution");
-    if (f == Function::quantile) require(r, r.type->quantile, "quantiles");
+    if (f == Function::quantile) require(r, kvzcalc::quantiles(*r.type), "quantiles");
     const Session session(r);
     const std::vector<double> values = session.evaluate(f, o.points);
     const char* in_name = f == Function::quantile ? "p" : "x";
@@ -303,7 +333,7 @@ private:
 int run_sample(const Request& r, const Options& o) {
     require(r, r.type->sample, "random variates");
     Session session(r);
-    session.prepare_sampling(rng_kind(o.rng), o.seed);
+    session.prepare_sampling(generator_code(o.rng), o.seed);
     std::string prefix;
     if (o.json) {
         json j = header_json(r);
@@ -344,8 +374,11 @@ int run_sample(const Request& r, const Options& o) {
 }
 
 int run_plot(const Request& r, const Options& o) {
-    require(r, r.type->statistics, "summary statistics");
-    require(r, r.type->cdf, "cumulative distribution");
+    // A type with a betai cumulative is plotted from that and its density alone (untruncated).
+    if (!r.type->betai_cdf || r.truncated()) {
+        require(r, r.type->statistics, "summary statistics");
+        require(r, r.type->cdf, "cumulative distribution");
+    }
     if (o.plot_samples > 0) require(r, r.type->sample, "random variates");
     Session session(r);
     kvzcalc::PlotInput in;
@@ -355,7 +388,7 @@ int run_plot(const Request& r, const Options& o) {
     if (r.truncated()) in.title += ", truncated " + truncation_text(r);
     std::vector<double> samples;
     if (o.plot_samples > 0) {
-        session.prepare_sampling(rng_kind(o.rng), o.seed);
+        session.prepare_sampling(generator_code(o.rng), o.seed);
         session.draw(samples, o.plot_samples);
         in.samples = &samples;
     }
@@ -383,6 +416,7 @@ int run_plot(const Request& r, const Options& o) {
 
 int main(int argc, char** argv) {
     CLI::App app{"kvzcalc: probability distributions, their statistics, values, variates and plots"};
+    app.set_version_flag("--version", std::string("kvzcalc ") + KVZCALC_VERSION);
     app.require_subcommand(1);
     Options o;
 

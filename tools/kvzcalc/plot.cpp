@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <string_view>
 
 namespace kvzcalc {
 
@@ -19,13 +20,17 @@ constexpr double kTitleY = 28;
 constexpr int kCurvePoints = 601;    // abscissae of a continuous curve
 constexpr int kMaxStems = 400;       // discrete: one stem per whole number up to this many
 constexpr int kMaxSteps = 2000;      // discrete: exact steps of the cumulative up to this many
+constexpr std::size_t kDiscreteCdfStride = 5;  // beyond that, the cumulative at every fifth abscissa
 constexpr double kPadFraction = 0.03;  // room left and right of the range
 constexpr int kTickTarget = 6;       // about this many ticks per axis
 constexpr int kMaxTicks = 4 * kTickTarget;
 constexpr int kMinBins = 10;
 constexpr int kMaxBins = 80;
-// A density running off to a pole is cut at this multiple of its 95th percentile.
+// A density running off to a pole at an end of the picture is cut at this
+// multiple of its 95th percentile.
 constexpr double kPoleCut = 4.0;
+// A discrete range too wide for stems is narrowed to these quantiles.
+constexpr double kTail = 0.0005;
 
 struct Panel {
     double top;
@@ -48,6 +53,12 @@ std::string num(double v) {
 std::string label(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+std::string label_exact(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
     return buf;
 }
 
@@ -173,16 +184,37 @@ Histogram histogram(const std::vector<double>& samples, double lo, double hi, bo
     return h;
 }
 
-double density_top(const std::vector<double>& ys, const std::vector<int>& keep, const Histogram& h) {
+// The density at the mode, where the library reports one and it is a finite value.
+double peak_at_mode(const Session& session, const Summary& s) {
+    for (const Statistic& st : s.statistics) {
+        if (std::string_view(st.name) != "mode" || !st.value) continue;
+        const std::vector<double> x{*st.value};
+        const double y = session.evaluate(Function::pdf, x)[0];
+        if (session.pdf_valid(x)[0] && std::isfinite(y) && y > 0) return y;
+    }
+    return 0.0;
+}
+
+// The top of the density axis: the highest value drawn, the density at the
+// mode and the histogram's bars. Only a curve that is highest at an end of
+// the picture (a pole at a bound) is cut, at a multiple of its 95th percentile.
+double density_top(const std::vector<double>& ys, const std::vector<int>& keep, double mode_peak, const Histogram& h) {
     std::vector<double> finite;
-    for (std::size_t i = 0; i < ys.size(); ++i)
-        if (keep[i] && std::isfinite(ys[i]) && ys[i] > 0) finite.push_back(ys[i]);
-    double top = 0.0;
+    std::size_t first = ys.size(), last = 0, highest = 0;
+    for (std::size_t i = 0; i < ys.size(); ++i) {
+        if (!keep[i] || !std::isfinite(ys[i]) || !(ys[i] > 0)) continue;
+        finite.push_back(ys[i]);
+        first = std::min(first, i);
+        last = i;
+        if (ys[i] > ys[highest] || !keep[highest] || !std::isfinite(ys[highest])) highest = i;
+    }
+    double top = mode_peak;
     if (!finite.empty()) {
         std::sort(finite.begin(), finite.end());
         const double high = finite.back();
+        const bool at_end = highest == first || highest == last;
         const double p95 = finite[finite.size() * 95 / 100];
-        top = std::min(high, kPoleCut * p95);
+        top = std::max(top, at_end ? std::min(high, kPoleCut * p95) : high);
     }
     for (double v : h.height) top = std::max(top, v);
     return top > 0.0 && std::isfinite(top) ? top * 1.08 : 1.0;
@@ -198,6 +230,11 @@ std::string render_svg(const PlotInput& in) {
     double lo = s.minimum;
     double hi = s.maximum;
     if (!std::isfinite(lo) || !std::isfinite(hi)) lo = hi = 0.0;
+    if (discrete && hi - lo + 1 > kMaxStems) {
+        // Where the mass is: a wide range narrowed to its central quantiles.
+        lo = std::max(lo, session.quantile(kTail));
+        hi = std::min(hi, session.quantile(1.0 - kTail));
+    }
     if (discrete && hi > lo) {
         // Whole numbers inside the range; a single value stays as it is.
         lo = std::ceil(lo);
@@ -208,8 +245,8 @@ std::string render_svg(const PlotInput& in) {
     if (!(pad > 0.0)) pad = std::max(1.0, std::fabs(lo) * 0.1);
     // A continuous curve stops at a bound: the library evaluates its formulas
     // as written there, also outside the support.
-    const double x0 = !discrete && s.bounded_below && hi > lo ? lo : lo - pad;
-    const double x1 = !discrete && s.bounded_above && hi > lo ? hi : hi + pad;
+    const double x0 = !discrete && s.lower == End::bound && hi > lo ? lo : lo - pad;
+    const double x1 = !discrete && s.upper == End::bound && hi > lo ? hi : hi + pad;
 
     // Abscissae: every whole number of a short discrete range, else an even grid.
     const double whole_count = discrete ? hi - lo + 1 : 0;
@@ -235,7 +272,7 @@ std::string render_svg(const PlotInput& in) {
     const double panel_h1 = 240;
     const double panel_top2 = 360;
     const double panel_h2 = 200;
-    Panel top{panel_top1, panel_h1, x0, x1, 0.0, density_top(dens, valid, hist)};
+    Panel top{panel_top1, panel_h1, x0, x1, 0.0, density_top(dens, valid, peak_at_mode(session, s), hist)};
     Panel bottom{panel_top2, panel_h2, x0, x1, 0.0, 1.0};
 
     std::ostringstream svg;
@@ -248,6 +285,9 @@ std::string render_svg(const PlotInput& in) {
 
     const std::string what = discrete ? "probability mass" : "density";
     axes(svg, top, "x", what, 1);
+    // The shown ranges, for programs that read the picture.
+    svg << "<g id=\"ranges\" data-x0=\"" << label_exact(x0) << "\" data-x1=\"" << label_exact(x1)
+        << "\" data-density-top=\"" << label_exact(top.y1) << "\"/>\n";
     for (std::size_t i = 0; i < hist.left.size(); ++i) {
         const double bx = discrete && hist.width[i] == 1.0 ? hist.left[i] + 0.15 : hist.left[i];
         const double bw = discrete && hist.width[i] == 1.0 ? 0.7 : hist.width[i];
@@ -289,7 +329,7 @@ std::string render_svg(const PlotInput& in) {
         for (int i = -1; i < static_cast<int>(whole_count); ++i) ks.push_back(lo + i);
         const std::vector<double> f = session.evaluate(Function::cdf, ks);
         // Below the lowest value of a bounded range nothing is left.
-        const double start = s.bounded_below ? 0.0 : f[0];
+        const double start = s.lower == End::bound ? 0.0 : f[0];
         svg << "<path clip-path=\"url(#clip2)\" fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"2\" d=\"M"
             << num(bottom.sx(x0)) << ' ' << num(bottom.sy(std::clamp(start, -0.1, 1.1)));
         for (std::size_t i = 1; i < ks.size(); ++i) {
@@ -297,8 +337,12 @@ std::string render_svg(const PlotInput& in) {
         }
         svg << " H" << num(bottom.sx(x1)) << "\"/>\n";
     } else {
-        const std::vector<double> f = session.evaluate(Function::cdf, xs);
-        polyline(svg, bottom, xs, f, std::vector<int>(xs.size(), 1), "#1f5fbf", 2);
+        // A wide discrete range: each cumulative value is a long sum, so fewer of them.
+        std::vector<double> cx;
+        const std::size_t stride = discrete ? kDiscreteCdfStride : 1;
+        for (std::size_t i = 0; i < xs.size(); i += stride) cx.push_back(xs[i]);
+        const std::vector<double> f = session.evaluate(Function::cdf, cx);
+        polyline(svg, bottom, cx, f, std::vector<int>(cx.size(), 1), "#1f5fbf", 2);
     }
     svg << "</svg>\n";
     return svg.str();

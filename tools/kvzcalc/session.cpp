@@ -1,5 +1,10 @@
 #include "session.h"
 
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string_view>
+
 #include "kvz_comp.h"
 #include "kvz_comp_batch.h"
 
@@ -11,40 +16,50 @@ using RealSetter = void (*)(int, double);
 using IntSetter = void (*)(int, int);
 
 struct Setter {
-    Field field;
+    std::string_view field;
     RealSetter real;
     IntSetter whole;
 };
 
 // The library's setter of each input field.
 constexpr Setter kSetters[] = {
-    {Field::mean, set_pdf_mean, nullptr},       {Field::lmean, set_pdf_lmean, nullptr},
-    {Field::mode, set_pdf_mode, nullptr},       {Field::median, set_pdf_median, nullptr},
-    {Field::stdev, set_pdf_stdev, nullptr},     {Field::lstdev, set_pdf_lstdev, nullptr},
-    {Field::minimum, set_pdf_minimum, nullptr}, {Field::maximum, set_pdf_maximum, nullptr},
-    {Field::scale, set_pdf_scale, nullptr},     {Field::shape_a, set_pdf_shape_a, nullptr},
-    {Field::shape_b, set_pdf_shape_b, nullptr}, {Field::p, set_pdf_p, nullptr},
-    {Field::n, nullptr, set_pdf_n},             {Field::pop, nullptr, set_pdf_pop},
-    {Field::popsuc, nullptr, set_pdf_popsuc},   {Field::sam, nullptr, set_pdf_sam},
+    {"mean", set_pdf_mean, nullptr},       {"lmean", set_pdf_lmean, nullptr},
+    {"mode", set_pdf_mode, nullptr},       {"median", set_pdf_median, nullptr},
+    {"stdev", set_pdf_stdev, nullptr},     {"lstdev", set_pdf_lstdev, nullptr},
+    {"minimum", set_pdf_minimum, nullptr}, {"maximum", set_pdf_maximum, nullptr},
+    {"scale", set_pdf_scale, nullptr},     {"shape_a", set_pdf_shape_a, nullptr},
+    {"shape_b", set_pdf_shape_b, nullptr}, {"p", set_pdf_p, nullptr},
+    {"n", nullptr, set_pdf_n},             {"pop", nullptr, set_pdf_pop},
+    {"popsuc", nullptr, set_pdf_popsuc},   {"sam", nullptr, set_pdf_sam},
 };
 
-constexpr int kRngPlain = 0;
-constexpr int kRngShuffled = 20;
-constexpr int kRngStratified = 15;
+const Setter& setter(std::string_view field) {
+    for (const Setter& s : kSetters)
+        if (s.field == field) return s;
+    throw std::logic_error("no setter for the field " + std::string(field));
+}
 
 std::optional<double> guarded(int exists, double value) {
     if (exists) return value;
     return std::nullopt;
 }
 
+End end_of(bool exists, bool truncated, bool open) {
+    if (!exists) return End::quantile;
+    return open && !truncated ? End::working : End::bound;
+}
+
 }  // namespace
 
-Session::Session(const Request& request, int slot) : slot_(slot) {
+Session::Session(const Request& request, int slot)
+    : type_(request.type), values_(request.values), truncated_(request.truncated()), slot_(slot) {
     // The type goes first: the chi-square type halves shape_a as it is set.
     set_pdf_dtype(slot_, request.type->code);
-    for (const Setter& s : kSetters) {
-        const std::optional<double>& v = request[s.field];
+    const auto& all = fields();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::optional<double>& v = request.values[i];
         if (!v) continue;
+        const Setter& s = setter(all[i].name);
         if (s.real) s.real(slot_, *v);
         else s.whole(slot_, static_cast<int>(*v));
     }
@@ -53,14 +68,54 @@ Session::Session(const Request& request, int slot) : slot_(slot) {
     dinitialise(slot_);
 }
 
+double Session::quantile(double p) const { return get_pdf_g_whole(slot_, p); }
+
+// The F type: a = shape_a and b = shape_b degrees of freedom,
+// F(x) = I(a / 2, b / 2, a x / (a x + b)) for x > 0.
+double Session::betai_cdf(double x) const {
+    if (!(x > 0.0)) return 0.0;
+    const double a = *values_[field_index("shape_a")];
+    const double b = *values_[field_index("shape_b")];
+    return betai(a / 2.0, b / 2.0, a * x / (a * x + b));
+}
+
+// The range of a type known by its density and betai_cdf: from 0 to the 0.995 quantile.
+Summary Session::betai_summary() const {
+    constexpr double kUpper = 0.995;
+    constexpr int kSteps = 200;
+    Summary s;
+    for (const char* name : {"mean", "mode", "median", "variance", "stdev", "skewness", "kurtosis"})
+        s.statistics.push_back({name, std::nullopt});
+    double low = 0.0, high = 1.0;
+    for (int i = 0; i < kSteps && betai_cdf(high) < kUpper; ++i) {
+        low = high;
+        high *= 2.0;
+    }
+    for (int i = 0; i < kSteps; ++i) {
+        const double mid = low + (high - low) / 2.0;
+        if (mid <= low || mid >= high) break;
+        (betai_cdf(mid) < kUpper ? low : high) = mid;
+    }
+    s.maximum = high;
+    s.p_max = betai_cdf(high);
+    s.lower = End::bound;
+    s.upper = End::quantile;
+    return s;
+}
+
 Summary Session::summary() const {
+    if (type_->betai_cdf) return betai_summary();
     Summary s;
     s.discrete = get_pdf_dclass(slot_) == 2;
     const int var = get_pdf_var_exists(slot_);
+    // A discrete type's median is the smallest whole number whose cumulative reaches one half.
+    s.whole_median = s.discrete && !get_pdf_med_exists(slot_);
+    const std::optional<double> median =
+        s.whole_median ? std::optional<double>(quantile(0.5)) : guarded(get_pdf_med_exists(slot_), get_pdf_median(slot_));
     s.statistics = {
         {"mean", guarded(get_pdf_avg_exists(slot_), get_pdf_mean(slot_))},
         {"mode", guarded(get_pdf_mod_exists(slot_), get_pdf_mode(slot_))},
-        {"median", guarded(get_pdf_med_exists(slot_), get_pdf_median(slot_))},
+        {"median", median},
         {"variance", guarded(var, get_pdf_variance(slot_))},
         {"stdev", guarded(var, get_pdf_stdev(slot_))},
         {"skewness", guarded(get_pdf_skw_exists(slot_), get_pdf_skewness(slot_))},
@@ -70,8 +125,10 @@ Summary Session::summary() const {
     s.maximum = get_pdf_maximum(slot_);
     s.p_min = get_pdf_p_min(slot_);
     s.p_max = get_pdf_p_max(slot_);
-    s.bounded_below = get_pdf_min_exists(slot_) != 0;
-    s.bounded_above = get_pdf_max_exists(slot_) != 0;
+    s.lower = end_of(get_pdf_min_exists(slot_) != 0, truncated_, false);
+    s.upper = end_of(get_pdf_max_exists(slot_) != 0, truncated_, type_->open_above);
+    // The masses summed up to the working end, not the 1 the library reports for a bound.
+    if (s.upper == End::working) s.p_max = get_pdf_f(slot_, s.maximum);
     return s;
 }
 
@@ -80,8 +137,15 @@ std::vector<double> Session::evaluate(Function f, const std::vector<double>& poi
     const int count = static_cast<int>(points.size());
     switch (f) {
     case Function::pdf: get_pdf_pdf_batch(slot_, points.data(), out.data(), count); break;
-    case Function::cdf: get_pdf_f_batch(slot_, points.data(), out.data(), count); break;
-    case Function::quantile: get_pdf_g_batch(slot_, points.data(), out.data(), count); break;
+    case Function::cdf:
+        if (type_->betai_cdf) std::transform(points.begin(), points.end(), out.begin(), [this](double x) { return betai_cdf(x); });
+        else get_pdf_f_batch(slot_, points.data(), out.data(), count);
+        break;
+    case Function::quantile:
+        // Discrete types through the whole-number quantile, which answers untruncated slots too.
+        if (type_->discrete) std::transform(points.begin(), points.end(), out.begin(), [this](double p) { return quantile(p); });
+        else get_pdf_g_batch(slot_, points.data(), out.data(), count);
+        break;
     }
     return out;
 }
@@ -93,11 +157,8 @@ std::vector<int> Session::pdf_valid(const std::vector<double>& points) const {
     return out;
 }
 
-void Session::prepare_sampling(RngKind kind, int seed) {
-    const int code = kind == RngKind::shuffled     ? kRngShuffled
-                     : kind == RngKind::stratified ? kRngStratified
-                                                   : kRngPlain;
-    set_rng_type(code, seed);
+void Session::prepare_sampling(int generator, int seed) {
+    set_rng_type(generator, seed);
     precalc(slot_);
 }
 

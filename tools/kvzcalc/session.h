@@ -2,7 +2,6 @@
 // Everything goes through the public header and the batch header.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,12 +12,10 @@ namespace kvzcalc {
 
 struct Request {
     const TypeInfo* type = nullptr;
-    std::array<std::optional<double>, kFieldCount> values{};  // indexed by Field
+    FieldValues values = FieldValues(fields().size());  // indexed like fields()
     std::optional<double> t_min;
     std::optional<double> t_max;
 
-    std::optional<double>& operator[](Field f) { return values[static_cast<std::size_t>(f)]; }
-    const std::optional<double>& operator[](Field f) const { return values[static_cast<std::size_t>(f)]; }
     bool truncated() const { return t_min.has_value() || t_max.has_value(); }
 };
 
@@ -27,36 +24,51 @@ struct Statistic {
     std::optional<double> value;  // empty when the library says it does not exist
 };
 
+// How the reported range ends on one side.
+enum class End {
+    bound,    // an end of the support (or a truncation point)
+    quantile, // the 0.005 or 0.995 quantile
+    working,  // where the library stopped summing the masses of an open support
+};
+
 struct Summary {
     bool discrete = false;
     std::vector<Statistic> statistics;  // mean, mode, median, variance, stdev, skewness, kurtosis
+    bool whole_median = false;          // the median is the smallest whole number reaching 0.5
     double minimum = 0.0;
     double maximum = 0.0;
     double p_min = 0.0;
     double p_max = 0.0;
-    bool bounded_below = false;
-    bool bounded_above = false;
+    End lower = End::quantile;
+    End upper = End::quantile;
 };
 
 enum class Function { pdf, cdf, quantile };
-
-enum class RngKind { plain, shuffled, stratified };
 
 class Session {
 public:
     // Sets the type, its inputs and the truncation of the slot, then initialises it.
     explicit Session(const Request& request, int slot = 0);
 
+    // The whole-number quantile of a discrete slot, the quantile of a continuous one.
+    double quantile(double p) const;
+
     Summary summary() const;
     std::vector<double> evaluate(Function f, const std::vector<double>& points) const;
     std::vector<int> pdf_valid(const std::vector<double>& points) const;
 
-    // Seeds the library-wide generator and prepares the slot for drawing.
-    void prepare_sampling(RngKind kind, int seed);
+    // Seeds the library-wide generator (a code from generators()) and prepares the slot for drawing.
+    void prepare_sampling(int generator, int seed);
     // Appends count variates drawn in order to out.
     void draw(std::vector<double>& out, int count);
 
 private:
+    double betai_cdf(double x) const;
+    Summary betai_summary() const;
+
+    const TypeInfo* type_;
+    FieldValues values_;
+    bool truncated_;
     int slot_;
 };
 

@@ -3,79 +3,31 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
+
+#include "types_data.h"  // kTypesJson: the text of interface/types.json
 
 namespace kvzcalc {
 
 namespace {
 
-using F = Field;
-constexpr Offered kTruncated = Offered::when_truncated;
-constexpr Offered kNever = Offered::never;
-constexpr Offered kAlways = Offered::always;
+using nlohmann::json;
 
-const std::vector<FieldInfo> kFields = {
-    {F::mean, "mean", "--mean", false,
-     "mean; the location of cauchy, laplace, exponential-power; the value of degenerate"},
-    {F::lmean, "lmean", "--lmean", false, "mean of the logarithm (lognormal)"},
-    {F::mode, "mode", "--mode", false, "mode; the peak of triangular, lower bound of pareto, location of gumbel"},
-    {F::median, "median", "--median", false, "median (lognormal-median)"},
-    {F::stdev, "stdev", "--stdev", false, "standard deviation"},
-    {F::lstdev, "lstdev", "--lstdev", false, "standard deviation of the logarithm (lognormal, lognormal-median)"},
-    {F::minimum, "minimum", "--minimum", false, "lower bound; the location of weibull"},
-    {F::maximum, "maximum", "--maximum", false, "upper bound"},
-    {F::scale, "scale", "--scale", false, "scale; the shape of inverse-gaussian and wald"},
-    {F::shape_a, "shape_a", "--shape-a", false,
-     "first shape; the degrees of freedom of chi-square, student-t, and f's numerator"},
-    {F::shape_b, "shape_b", "--shape-b", false, "second shape; the denominator degrees of freedom of f"},
-    {F::p, "p", "--p", false, "probability of success"},
-    {F::n, "n", "--n", true, "number of trials"},
-    {F::pop, "pop", "--pop", true, "population size (hypergeometric)"},
-    {F::popsuc, "popsuc", "--popsuc", true, "successes in the population (hypergeometric)"},
-    {F::sam, "sam", "--sam", true, "sample size (hypergeometric)"},
+struct Catalogue {
+    std::vector<FieldInfo> fields;
+    std::vector<TypeInfo> types;
+    std::vector<Generator> generators;
 };
 
-// Columns: code, name, aliases, inputs, description, then what the library
-// leaves out: statistics, cumulative, quantile, variates (always unless given).
-const std::vector<TypeInfo> kTypes = {
-    {1, "degenerate", {"constant"}, {F::mean}, "a single value"},
-    {2, "uniform", {}, {F::minimum, F::maximum}, "continuous uniform on [minimum, maximum]"},
-    {3, "triangular", {}, {F::minimum, F::mode, F::maximum}, "triangular with peak at mode"},
-    {4, "normal", {"gaussian"}, {F::mean, F::stdev}, "normal"},
-    {6, "poisson", {}, {F::mean}, "Poisson", kAlways, kAlways, kTruncated},
-    {7, "geometric", {}, {F::p}, "failures before the first success", kAlways, kAlways, kTruncated},
-    {8, "exponential", {}, {F::mean}, "exponential"},
-    {9, "binomial", {}, {F::n, F::p}, "binomial", kAlways, kAlways, kTruncated},
-    {10, "pareto", {}, {F::mode, F::shape_a}, "Pareto: mode is the lower bound, shape_a the tail index"},
-    {11, "beta", {}, {F::minimum, F::maximum, F::shape_a, F::shape_b}, "beta on [minimum, maximum]"},
-    {12, "gamma", {}, {F::scale, F::shape_a}, "gamma"},
-    {13, "cauchy", {}, {F::mean, F::scale}, "Cauchy: mean is the location"},
-    {14, "exponential-power", {}, {F::mean, F::scale, F::shape_a}, "exponential power: mean is the location"},
-    {15, "gumbel", {"extreme-value"}, {F::mode, F::scale}, "Gumbel, largest extreme value: mode is the location"},
-    {16, "weibull", {}, {F::minimum, F::scale, F::shape_a}, "Weibull: minimum is the location"},
-    {17, "hypergeometric", {}, {F::pop, F::popsuc, F::sam}, "hypergeometric: population, successes in it, sample size",
-     kAlways, kAlways, kTruncated},
-    {18, "wald", {}, {F::scale}, "Wald: inverse Gaussian with mean 1, scale is the shape"},
-    {19, "laplace", {"double-exponential"}, {F::mean, F::scale}, "Laplace: mean is the location"},
-    {20, "logarithmic", {"log-series"}, {F::shape_a}, "logarithmic series: 0 < shape_a < 1", kAlways, kAlways,
-     kTruncated},
-    {21, "logistic", {}, {F::mean, F::stdev}, "logistic by its mean and standard deviation"},
-    {22, "lognormal-mean", {}, {F::mean, F::stdev}, "lognormal by its own mean and standard deviation"},
-    {23, "lognormal", {}, {F::lmean, F::lstdev}, "lognormal by the mean and standard deviation of the logarithm"},
-    {24, "erlang", {}, {F::scale, F::shape_a}, "Erlang: gamma with a whole shape"},
-    {25, "chi-square", {"chisquare", "chi2"}, {F::shape_a}, "chi-square: shape_a is the degrees of freedom"},
-    {26, "power", {"power-function"}, {F::minimum, F::maximum, F::shape_a}, "power function on [minimum, maximum]"},
-    {27, "rayleigh", {}, {F::scale}, "Rayleigh"},
-    {28, "discrete-uniform", {}, {F::minimum, F::maximum}, "whole numbers minimum .. maximum"},
-    {29, "inverse-gaussian", {}, {F::mean, F::scale}, "inverse Gaussian: scale is the shape"},
-    {30, "binomial-normal", {}, {F::n, F::p}, "normal approximation to the binomial, made discrete"},
-    {31, "poisson-normal", {}, {F::mean}, "normal approximation to the Poisson, made discrete"},
-    {34, "lognormal-median", {}, {F::median, F::lstdev},
-     "lognormal by its median and the standard deviation of the logarithm"},
-    {35, "student-t", {"t", "student"}, {F::shape_a}, "Student t: shape_a is the degrees of freedom", kAlways, kAlways,
-     kAlways, kTruncated},
-    {36, "f", {"fisher"}, {F::shape_a, F::shape_b}, "F: numerator and denominator degrees of freedom (density only)",
-     kNever, kNever, kNever, kNever},
-};
+std::size_t index_in(const std::vector<FieldInfo>& fields, std::string_view name) {
+    auto f = std::find_if(fields.begin(), fields.end(), [&](const FieldInfo& i) { return i.name == name; });
+    if (f == fields.end()) throw std::logic_error("types.json: no field '" + std::string(name) + "'");
+    return static_cast<std::size_t>(f - fields.begin());
+}
 
 // Names compare without case and with '_' standing for '-'.
 std::string normalise(std::string_view s) {
@@ -87,15 +39,125 @@ std::string normalise(std::string_view s) {
     return out;
 }
 
-}  // namespace
-
-const std::vector<FieldInfo>& fields() { return kFields; }
-
-const FieldInfo& field_info(Field f) {
-    return *std::find_if(kFields.begin(), kFields.end(), [f](const FieldInfo& i) { return i.field == f; });
+Offered offered_from(const json& row, const char* key) {
+    const std::string v = row.value(key, std::string("always"));
+    if (v == "always") return Offered::always;
+    if (v == "truncated") return Offered::when_truncated;
+    if (v == "never") return Offered::never;
+    throw std::logic_error("types.json: " + std::string(key) + " is '" + v + "'");
 }
 
-const std::vector<TypeInfo>& types() { return kTypes; }
+bool is_comparison(const std::string& op) { return op == "<" || op == "<=" || op == ">" || op == ">="; }
+
+DomainRule parse_rule(const std::string& text, const std::vector<FieldInfo>& fields) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    DomainRule rule;
+    rule.text = text;
+    auto term = [&](const std::string& w) {
+        DomainRule::Term t;
+        if (std::any_of(fields.begin(), fields.end(), [&](const FieldInfo& i) { return i.name == w; })) {
+            t.field = index_in(fields, w);
+            return t;
+        }
+        auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), t.number);
+        if (ec != std::errc() || end != w.data() + w.size()) throw std::logic_error("types.json: rule '" + text + "'");
+        return t;
+    };
+    if (words.size() == 3 && words[1] == "is" && words[2] == "whole") {
+        rule.terms = {term(words[0])};
+    } else if (words.size() == 3 || words.size() == 5) {
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (i % 2 == 0) rule.terms.push_back(term(words[i]));
+            else if (is_comparison(words[i])) rule.ops.push_back(words[i]);
+            else throw std::logic_error("types.json: rule '" + text + "'");
+        }
+    } else {
+        throw std::logic_error("types.json: rule '" + text + "'");
+    }
+    const DomainRule::Term& subject = rule.terms[rule.terms.size() == 3 ? 1 : 0];
+    if (!subject.field) throw std::logic_error("types.json: rule '" + text + "' is about no input");
+    rule.subject = *subject.field;
+    return rule;
+}
+
+TypeInfo parse_type(const json& row, const std::vector<FieldInfo>& fields) {
+    TypeInfo t;
+    t.code = row.at("code").get<int>();
+    t.name = row.at("name").get<std::string>();
+    t.aliases = row.at("aliases").get<std::vector<std::string>>();
+    for (const auto& name : row.at("inputs")) t.inputs.push_back(index_in(fields, name.get<std::string>()));
+    t.description = row.at("description").get<std::string>();
+    t.discrete = row.at("class").get<std::string>() == "discrete";
+    t.statistics = offered_from(row, "statistics");
+    t.cdf = offered_from(row, "cdf");
+    t.quantile = offered_from(row, "quantile");
+    t.sample = offered_from(row, "sample");
+    t.open_above = row.value("open_above", false);
+    t.betai_cdf = row.value("betai_cdf", false);
+    for (const auto& r : row.at("domain")) t.domain.push_back(parse_rule(r.get<std::string>(), fields));
+    t.example.resize(fields.size());
+    for (const auto& [name, value] : row.at("example").items()) t.example[index_in(fields, name)] = value.get<double>();
+    return t;
+}
+
+const Catalogue& catalogue() {
+    static const Catalogue c = [] {
+        const json data = json::parse(kTypesJson);
+        Catalogue out;
+        for (const auto& f : data.at("fields")) {
+            const std::string name = f.at("name").get<std::string>();
+            std::string option = "--" + name;
+            std::replace(option.begin(), option.end(), '_', '-');
+            out.fields.push_back({name, option, f.at("whole").get<bool>(), f.at("help").get<std::string>()});
+        }
+        for (const auto& g : data.at("generators"))
+            out.generators.push_back({g.at("name").get<std::string>(), g.at("code").get<int>()});
+        for (const auto& row : data.at("types")) out.types.push_back(parse_type(row, out.fields));
+        return out;
+    }();
+    return c;
+}
+
+double term_value(const DomainRule::Term& t, const FieldValues& values) {
+    return t.field ? values[*t.field].value_or(std::nan("")) : t.number;
+}
+
+bool compare(const std::string& op, double a, double b) {
+    if (op == "<") return a < b;
+    if (op == "<=") return a <= b;
+    if (op == ">") return a > b;
+    return a >= b;
+}
+
+bool holds(const DomainRule& rule, const FieldValues& values) {
+    if (rule.ops.empty()) {
+        const double v = term_value(rule.terms[0], values);
+        return std::isfinite(v) && v == std::trunc(v);
+    }
+    for (std::size_t i = 0; i < rule.ops.size(); ++i)
+        if (!compare(rule.ops[i], term_value(rule.terms[i], values), term_value(rule.terms[i + 1], values)))
+            return false;
+    return true;
+}
+
+// 15 significant digits, as the Python binding prints them too.
+std::string number_text(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+}  // namespace
+
+const std::vector<FieldInfo>& fields() { return catalogue().fields; }
+
+std::size_t field_index(std::string_view name) { return index_in(fields(), name); }
+
+const std::vector<TypeInfo>& types() { return catalogue().types; }
+
+const std::vector<Generator>& generators() { return catalogue().generators; }
 
 const TypeInfo* find_type(std::string_view name_or_code) {
     int code = 0;
@@ -103,15 +165,38 @@ const TypeInfo* find_type(std::string_view name_or_code) {
     auto [ptr, ec] = std::from_chars(name_or_code.data(), end, code);
     const bool is_code = !name_or_code.empty() && ec == std::errc() && ptr == end;
     const std::string wanted = normalise(name_or_code);
-    for (const TypeInfo& t : kTypes) {
+    for (const TypeInfo& t : types()) {
         if (is_code ? t.code == code : t.name == wanted) return &t;
         if (!is_code && std::find(t.aliases.begin(), t.aliases.end(), wanted) != t.aliases.end()) return &t;
     }
     return nullptr;
 }
 
+Offered quantiles(const TypeInfo& type) { return type.discrete ? type.statistics : type.quantile; }
+
 bool offered(Offered o, bool truncated) {
     return o == Offered::always || (o == Offered::when_truncated && truncated);
+}
+
+std::optional<std::string> domain_error(const TypeInfo& type, const FieldValues& values) {
+    const auto& all = fields();
+    for (const DomainRule& rule : type.domain) {
+        if (holds(rule, values)) continue;
+        std::string message = type.name + ": " + all[rule.subject].name + " " +
+                              number_text(values[rule.subject].value_or(std::nan(""))) +
+                              " is outside its domain: " + rule.text;
+        std::vector<std::string> others;
+        for (const auto& t : rule.terms)
+            if (t.field && *t.field != rule.subject)
+                others.push_back(all[*t.field].name + " " + number_text(term_value(t, values)));
+        if (!others.empty()) {
+            message += " (";
+            for (std::size_t i = 0; i < others.size(); ++i) message += (i ? ", " : "") + others[i];
+            message += ")";
+        }
+        return message;
+    }
+    return std::nullopt;
 }
 
 }  // namespace kvzcalc

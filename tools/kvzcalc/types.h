@@ -1,6 +1,7 @@
 // The distributions kvzcalc knows: per type its code, its names, the inputs it
-// reads and which computations the library offers for it. Kept here once, as
-// data; every command reads it.
+// reads, its class, which computations the library offers for it and the
+// domain of its inputs. All of it is read from interface/types.json, which is
+// built into the tool and which the Python binding reads too.
 #pragma once
 
 #include <cstddef>
@@ -12,34 +13,54 @@
 namespace kvzcalc {
 
 // One input field of a slot, in the order the tool sets them.
-enum class Field { mean, lmean, mode, median, stdev, lstdev, minimum, maximum,
-                   scale, shape_a, shape_b, p, n, pop, popsuc, sam };
-constexpr std::size_t kFieldCount = 16;
-
 struct FieldInfo {
-    Field field;
-    const char* name;    // record field name, e.g. "shape_a"
-    const char* option;  // command-line option, e.g. "--shape-a"
-    bool integer;        // set through an int setter
-    const char* help;
+    std::string name;    // record field name, e.g. "shape_a"
+    std::string option;  // command-line option, e.g. "--shape-a"
+    bool whole;          // set through an int setter
+    std::string help;
 };
 
 const std::vector<FieldInfo>& fields();
-const FieldInfo& field_info(Field f);
+// The position of a field in fields(); the data names only fields it lists.
+std::size_t field_index(std::string_view name);
+
+// Values of the input fields, indexed like fields(); empty where not given.
+using FieldValues = std::vector<std::optional<double>>;
 
 // Whether the library answers a computation for a type.
 enum class Offered { always, when_truncated, never };
 
+// One rule of a type's domain: "a op b", "a op b op c" or "a is whole".
+struct DomainRule {
+    struct Term {
+        std::optional<std::size_t> field;  // an input, or else the number
+        double number = 0.0;
+    };
+    std::string text;
+    std::size_t subject = 0;  // the input the rule is about
+    std::vector<Term> terms;
+    std::vector<std::string> ops;  // empty for "is whole"
+};
+
 struct TypeInfo {
-    int code;
+    int code = 0;
     std::string name;                  // the main name, e.g. "chi-square"
     std::vector<std::string> aliases;  // other accepted names
-    std::vector<Field> inputs;         // the inputs the type reads
+    std::vector<std::size_t> inputs;   // the inputs the type reads, as field indices
     std::string description;
+    bool discrete = false;
     Offered statistics = Offered::always;
     Offered cdf = Offered::always;
-    Offered quantile = Offered::always;
+    Offered quantile = Offered::always;  // through get_pdf_g
     Offered sample = Offered::always;
+    // The support has no upper end; the library's range ends where the
+    // masses summed from below reach 1 - 1e-6.
+    bool open_above = false;
+    // No statistics or cumulative from the library, but the cumulative is an
+    // incomplete beta function of the inputs (the F type).
+    bool betai_cdf = false;
+    std::vector<DomainRule> domain;
+    FieldValues example;  // inputs inside the domain
 };
 
 const std::vector<TypeInfo>& types();
@@ -47,7 +68,23 @@ const std::vector<TypeInfo>& types();
 // A type by its name (any case, '_' or '-'), one of its aliases or its code.
 const TypeInfo* find_type(std::string_view name_or_code);
 
+// Quantiles as kvzcalc offers them: a discrete type's through the whole-number
+// quantile, which answers whenever the slot is initialised; else get_pdf_g's.
+Offered quantiles(const TypeInfo& type);
+
 // True when the computation is available for this type with or without truncation.
 bool offered(Offered o, bool truncated);
+
+// The message for the first domain rule the values break, or nothing: "<type>:
+// <input> <value> is outside its domain: <rule>" and the other inputs the rule
+// reads in parentheses. The Python binding words it the same.
+std::optional<std::string> domain_error(const TypeInfo& type, const FieldValues& values);
+
+// The library-wide uniform generators by name, with their set_rng_type codes.
+struct Generator {
+    std::string name;
+    int code;
+};
+const std::vector<Generator>& generators();
 
 }  // namespace kvzcalc
