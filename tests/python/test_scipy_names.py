@@ -52,8 +52,8 @@ DISCRETE = [
     ("binomial", {"n": 10, "p": 0.3}, stats.binom(10, 0.3)),
     ("poisson", {"mean": 3}, stats.poisson(3)),
     ("hypergeometric", {"pop": 20, "popsuc": 7, "sam": 5}, stats.hypergeom(20, 7, 5)),
-    # Support from 2: at least 5 - (10 - 7) successes.
-    ("hypergeometric", {"pop": 10, "popsuc": 7, "sam": 5}, stats.hypergeom(10, 7, 5)),
+    # Support from 2: at least 6 - (12 - 8) successes.
+    ("hypergeometric", {"pop": 12, "popsuc": 8, "sam": 6}, stats.hypergeom(12, 8, 6)),
     ("geometric", {"p": 0.3}, stats.geom(0.3, loc=-1)),
     # A cut at the bottom of the range leaves the distribution as it is.
     ("poisson", {"mean": 3, "t_min": 0}, stats.poisson(3)),
