@@ -2,13 +2,16 @@
 
     import kvz_comp
     with kvz_comp.Distribution("gamma", scale=2, shape_a=3) as d:
-        d.mean, d.variance        # 6.0, 12.0
-        d.pdf([1.0, 4.0])         # NumPy in, NumPy out
+        d.mean(), d.var()         # 6.0, 12.0 (SciPy's frozen-distribution names)
+        d.pdf([1.0, 4.0])         # NumPy in, NumPy out; also cdf, sf, ppf, isf
         kvz_comp.set_rng("stratified", seed=7)
-        d.sample(1000)
+        d.rvs(1000)
 
-The shared library is found through the KVZ_COMP_LIBRARY environment
-variable, next to this package, or in the source tree's build folders.
+help(kvz_comp.Distribution) lists the types and their inputs.
+
+The shared library is found through the KVZ_COMP_LIBRARY environment variable
+when it is set; else inside this package (pip install), where `cmake --install`
+put it, in a source tree's build folders, or by the system's dynamic loader.
 """
 
 from ._catalogue import TypeInfo, find_type

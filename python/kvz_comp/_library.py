@@ -1,31 +1,56 @@
 """Loading libkvz_comp and declaring the C signatures of its exports."""
 
 import ctypes
+import ctypes.util
 import os
 import pathlib
 import threading
 
 _lock = threading.Lock()
 _lib = None
+_location = None
 
+# File names of the shared library: the development link, the run-time name
+# (its SONAME), and the macOS and Windows names.
 _NAMES = ("libkvz_comp.so", "libkvz_comp.so.1", "libkvz_comp.dylib", "KVZ_Comp.dll")
+_HERE = pathlib.Path(__file__).resolve().parent
+
+
+def _installed_dir():
+    """The library folder recorded by `cmake --install` beside the package, or None."""
+    try:
+        from ._installed import LIBRARY_DIR
+    except ImportError:
+        return None
+    return _HERE / LIBRARY_DIR  # relative to the package, or absolute
 
 
 def _candidates():
-    """Where the shared library may be: the environment, the package, the build tree."""
+    """Files the library may be: named by KVZ_COMP_LIBRARY, bundled in the package
+    (pip install), where `cmake --install` put it, or a source checkout's build."""
     env = os.environ.get("KVZ_COMP_LIBRARY")
     if env:
         yield pathlib.Path(env)
         return
-    here = pathlib.Path(__file__).resolve().parent
-    for name in _NAMES:
-        yield here / name
+    dirs = [_HERE]
+    installed = _installed_dir()
+    if installed is not None:
+        dirs.append(installed)
     # Run from a source checkout: the release build first, then any other build.
-    build = here.parent.parent / "build"
-    dirs = [build / "release"] + sorted(d for d in build.glob("*") if d.is_dir()) if build.is_dir() else []
+    build = _HERE.parent.parent / "build"
+    if build.is_dir():
+        dirs += [build / "release"] + sorted(d for d in build.glob("*") if d.is_dir())
     for d in dirs:
         for name in _NAMES:
             yield d / name
+
+
+def _system_names():
+    """Names for the dynamic loader's own search (LD_LIBRARY_PATH, ld.so.conf, ...)."""
+    yield "libkvz_comp.so.1"
+    found = ctypes.util.find_library("kvz_comp") or ctypes.util.find_library("KVZ_Comp")
+    if found:
+        yield found
 
 
 _D = ctypes.c_double
@@ -80,9 +105,11 @@ _SIGNATURES = {
     "get_pdf_pdf_valid": ([_I, _D], _I),
     "get_pdf_f": ([_I, _D], _D),
     "get_pdf_g": ([_I, _D], _D),
+    "get_pdf_g_whole": ([_I, _D], _D),
     "betai": ([_D, _D, _D], _D),
     "set_rng_type": ([_I, _I], None),
     "rng": ([], _D),
+    "rng_batch": ([_PD, _I], None),
     "precalc": ([_I], None),
     "dvalue": ([_I], _D),
     "dvalue_batch": ([_I, _PD, _I], None),
@@ -93,25 +120,40 @@ _SIGNATURES = {
 
 
 def library():
-    """The loaded library, loaded on first use."""
-    global _lib
+    """The loaded library, loaded on first use (once, whichever thread asks first)."""
+    global _lib, _location
     with _lock:
         if _lib is None:
-            tried = []
-            for path in _candidates():
-                tried.append(str(path))
-                if path.is_file():
-                    _lib = _load(path)
-                    break
-            if _lib is None:
-                raise OSError("libkvz_comp not found; set KVZ_COMP_LIBRARY to its path (looked at: "
-                              + ", ".join(tried) + ")")
+            _lib, _location = _find()
         return _lib
+
+
+def location():
+    """The file or loader name the library was loaded from."""
+    library()
+    return _location
+
+
+def _find():
+    tried = []
+    for path in _candidates():
+        tried.append(str(path))
+        if path.is_file():
+            return _load(str(path)), str(path)
+    if not os.environ.get("KVZ_COMP_LIBRARY"):
+        for name in _system_names():
+            tried.append(name)
+            try:
+                return _load(name), name
+            except OSError:
+                pass
+    raise OSError("libkvz_comp not found; set KVZ_COMP_LIBRARY to its path (looked at: "
+                  + ", ".join(tried) + ")")
 
 
 def _load(path):
     loader = ctypes.WinDLL if os.name == "nt" and ctypes.sizeof(ctypes.c_void_p) == 4 else ctypes.CDLL
-    lib = loader(str(path))
+    lib = loader(path)
     for name, (args, result) in _SIGNATURES.items():
         fn = getattr(lib, name)
         fn.argtypes = args

@@ -1,21 +1,5 @@
-# The interpreter for the pytest suites: the first candidate that imports NumPy
-# and pytest (a python3 first on PATH may lack them; Debian's /usr/bin/python3
-# has them from python3-numpy and python3-pytest).
-if(NOT KVZ_PYTHON)
-  find_package(Python3 COMPONENTS Interpreter QUIET)
-  foreach(candidate ${Python3_EXECUTABLE} /usr/bin/python3)
-    execute_process(COMMAND ${candidate} -c "import numpy, pytest"
-      RESULT_VARIABLE import_failed OUTPUT_QUIET ERROR_QUIET)
-    if(NOT import_failed)
-      set(KVZ_PYTHON ${candidate} CACHE FILEPATH "Python 3 with NumPy and pytest, for the host tests")
-      break()
-    endif()
-  endforeach()
-  if(NOT KVZ_PYTHON)
-    message(WARNING "No Python 3 with NumPy and pytest found; the pytest suites will fail until one is installed")
-    set(KVZ_PYTHON /usr/bin/python3)
-  endif()
-endif()
+# The interpreter for the pytest suites (KVZ_PYTHON), and kvz_add_pytest.
+include(${PROJECT_SOURCE_DIR}/cmake/python.cmake)
 
 # kvz_add_pytest(<prefix> <environment...>): one CTest test per test_*.py file
 # of the calling folder. pytest exits non-zero when it collects nothing; a
