@@ -19,6 +19,7 @@ void reset_slot(DistSlot& s) {
     s.t_pbelow = 0.0;
     s.t_factor = 1.0;
     s.cut_in_force = 0;
+    s.prepared = 0;
 }
 
 // Rewrites an alias's inputs as the inputs of its base type.

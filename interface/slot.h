@@ -78,6 +78,9 @@ struct DistSlot {
     // Set by dinitialise once a truncation has been measured and rescales the
     // distribution: from then on values outside the cut have no mass.
     Flag cut_in_force;
+    // Set by precalc, cleared by dinitialise: the slot's tables belong to its
+    // current inputs, as a draw across several slots requires.
+    Flag prepared;
 };
 
 // The record of a slot index, or nullptr when the index lies outside 0..20.
