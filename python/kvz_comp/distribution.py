@@ -299,16 +299,21 @@ class Distribution:
         self._require(self._info.quantile, "quantiles")
         return self._batch("get_pdf_g_batch", q)
 
-    def sample(self, n):
-        """n random variates, in the order the shared generator produces them."""
+    def _prepared_slot(self):
+        """The slot, prepared for drawing since the generator was last seeded."""
         self._require(self._info.sample, "random variates")
         s = self._live_slot()
-        n = _c_int(n, "n")
-        if n < 0:
-            raise ValueError("n must not be negative")
         if self._prepared_epoch != _rng_epoch:
             self._lib.precalc(s)
             self._prepared_epoch = _rng_epoch
+        return s
+
+    def sample(self, n):
+        """n random variates, in the order the shared generator produces them."""
+        n = _c_int(n, "n")
+        if n < 0:
+            raise ValueError("n must not be negative")
+        s = self._prepared_slot()
         out = np.empty(n, dtype=np.float64)
         for start in range(0, n, _BATCH_LIMIT):
             target = out[start:start + _BATCH_LIMIT]
