@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "correlated.h"
 #include "format.h"
 #include "plot.h"
 #include "session.h"
@@ -426,6 +427,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0, kMaxPlotSamples));
     add_rng_options(plot, o);
 
+    const kvzcalc::CorrelatedCommands correlated(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -433,7 +436,7 @@ int main(int argc, char** argv) {
         if (app.get_subcommands().empty() && (argc < 2 || argv[1][0] != '-')) {
             const std::string what =
                 argc < 2 ? "a command is needed" : "unknown command '" + std::string(argv[1]) + "'";
-            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot)\n",
+            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot, sample-correlated, plot-correlated)\n",
                          what.c_str());
             return kUsageError;
         }
@@ -448,6 +451,7 @@ int main(int argc, char** argv) {
             if (cmd->parsed()) return run_evaluate(build_request(*cmd, o), o, f);
         if (sample->parsed()) return run_sample(build_request(*sample, o), o);
         if (plot->parsed()) return run_plot(build_request(*plot, o), o);
+        if (const auto status = correlated.run()) return *status;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kvzcalc: %s\n", e.message.c_str());
         return kUsageError;

@@ -93,13 +93,19 @@ std::vector<int> Session::pdf_valid(const std::vector<double>& points) const {
     return out;
 }
 
-void Session::prepare_sampling(RngKind kind, int seed) {
+void seed_generator(RngKind kind, int seed) {
     const int code = kind == RngKind::shuffled     ? kRngShuffled
                      : kind == RngKind::stratified ? kRngStratified
                                                    : kRngPlain;
     set_rng_type(code, seed);
-    precalc(slot_);
 }
+
+void Session::prepare_sampling(RngKind kind, int seed) {
+    seed_generator(kind, seed);
+    prepare();
+}
+
+void Session::prepare() { precalc(slot_); }
 
 void Session::draw(std::vector<double>& out, int count) {
     const std::size_t start = out.size();

@@ -42,6 +42,9 @@ enum class Function { pdf, cdf, quantile };
 
 enum class RngKind { plain, shuffled, stratified };
 
+// Chooses and seeds the library-wide generator.
+void seed_generator(RngKind kind, int seed);
+
 class Session {
 public:
     // Sets the type, its inputs and the truncation of the slot, then initialises it.
@@ -53,6 +56,9 @@ public:
 
     // Seeds the library-wide generator and prepares the slot for drawing.
     void prepare_sampling(RngKind kind, int seed);
+    // Prepares the slot for drawing from the generator as it stands.
+    void prepare();
+    int slot() const { return slot_; }
     // Appends count variates drawn in order to out.
     void draw(std::vector<double>& out, int count);
 
