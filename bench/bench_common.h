@@ -86,5 +86,6 @@ void register_generator();
 void register_evaluation();
 void register_initialisation();
 void register_floor();
+void register_correlated();
 
 }  // namespace bench

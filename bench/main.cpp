@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
     bench::register_evaluation();
     bench::register_initialisation();
     bench::register_floor();
+    bench::register_correlated();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
