@@ -39,12 +39,13 @@ struct Workspace {
     int* place;      // the place in `sorted` of each row's value, this pass
     int* best;       // the same, for a second pass to be compared with
     RankEntry* entries;
+    RankEntry* spare;
     double* normal;  // the normal scores in ascending order
 };
 
 // Byte offsets of the blocks; total 0 when the size does not fit a size_t.
 struct Layout {
-    std::size_t sorted, ranks, scores, shaped, place, best, entries, normal, total;
+    std::size_t sorted, ranks, scores, shaped, place, best, entries, spare, normal, total;
 };
 
 // Room to move the start of the caller's buffer to a double's alignment.
@@ -67,6 +68,7 @@ Layout layout_of(int k, int n) {
     l.place = take(cells * sizeof(int));
     l.best = take(cells * sizeof(int));
     l.entries = take(rows * sizeof(RankEntry));
+    l.spare = take(rows * sizeof(RankEntry));
     l.normal = take(rows * sizeof(double));
     at += kAlignSlack;
     l.total = at <= std::numeric_limits<std::size_t>::max() ? static_cast<std::size_t>(at) : 0;
@@ -80,7 +82,8 @@ Workspace carve(void* work, int k, int n) {
     return {reinterpret_cast<double*>(base + l.sorted),  reinterpret_cast<double*>(base + l.ranks),
             reinterpret_cast<double*>(base + l.scores),  reinterpret_cast<double*>(base + l.shaped),
             reinterpret_cast<int*>(base + l.place),      reinterpret_cast<int*>(base + l.best),
-            reinterpret_cast<RankEntry*>(base + l.entries), reinterpret_cast<double*>(base + l.normal)};
+            reinterpret_cast<RankEntry*>(base + l.entries), reinterpret_cast<RankEntry*>(base + l.spare),
+            reinterpret_cast<double*>(base + l.normal)};
 }
 
 // The standard normal quantiles at p / (n + 1), p = 1..n, mirrored about the
@@ -106,7 +109,7 @@ void draw_columns(const CorrelatedDraw& d, const Workspace& w) {
     for (int j = 0; j < d.k; ++j) {
         const double* drawn = w.shaped + j * n;
         int* place = w.place + j * n;
-        rank_places(drawn, d.n, w.entries, place);
+        rank_places(drawn, d.n, w.entries, w.spare, place);
         double* sorted = w.sorted + j * n;
         double* scores = w.scores + j * n;
         for (std::size_t i = 0; i < n; ++i) {
@@ -173,7 +176,7 @@ CorrMatrix reorder_pass(const ColumnMap& source, const CorrMatrix& own, const Co
     for (int j = 0; j < k; ++j) {
         const std::size_t column = static_cast<std::size_t>(j) * static_cast<std::size_t>(n);
         int* place = places + column;
-        rank_places(dest.data() + column, n, w.entries, place);
+        rank_places(dest.data() + column, n, w.entries, w.spare, place);
         const double* ranks = w.ranks + column;
         double* placed = dest.data() + column;
         for (int i = 0; i < n; ++i) placed[i] = ranks[place[i]];
@@ -242,7 +245,7 @@ void correlated_draw(const CorrelatedDraw& d) {
     CorrMatrix own;
     if (!cholesky_factor(column_correlation(ColumnMap(source_data, n, k)), own)) own = CorrMatrix::Identity(k, k);
     CorrMatrix aim = score_correlation(goal);
-    if (!positive_semidefinite(aim)) aim = nearest_correlation(aim);
+    if (!positive_semidefinite(aim)) aim = clipped_correlation(aim);
     int* place = w.place;
     int* best = w.best;
     CorrMatrix best_reached;

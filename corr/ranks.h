@@ -1,18 +1,22 @@
 // Ranking the columns of a correlated draw.
 #pragma once
 
+#include <cstdint>
+
 namespace kvz {
 
-// One value with the row it came from, as sorted.
+// One value, as a key whose unsigned order is the value's order, with the
+// row it came from.
 struct RankEntry {
-    double value;
+    std::uint64_t key;
     int row;
 };
 
 // The place (0-based) of each of values[0..n-1] in ascending order: values
-// that are not numbers after all others, equal values in row order, so the
-// order is the same on every build. entries is scratch space for n entries.
-void rank_places(const double* values, int n, RankEntry* entries, int* place);
+// that are not numbers after all others, equal values (-0 and +0 among them)
+// in row order, so the order is the same on every build. entries and spare
+// are scratch space for n entries each.
+void rank_places(const double* values, int n, RankEntry* entries, RankEntry* spare, int* place);
 
 // For each place of an ascending column, its rank counted from 1, runs of
 // equal values sharing the average of their ranks, less the mean rank
