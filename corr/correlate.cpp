@@ -24,9 +24,9 @@ namespace {
 using ColumnMap = Eigen::Map<Eigen::MatrixXd>;
 
 // A pass whose rank correlations all lie this close to the goal ends the
-// refinement (half the 0.02 a host can count on for n of a thousand and more);
-// otherwise it stops after kMaxPasses passes.
-constexpr double kPassTolerance = 0.01;
+// refinement, inside the 0.02 a host can count on for n of a thousand and
+// more; otherwise it stops after kMaxPasses passes and keeps the best.
+constexpr double kPassTolerance = 0.015;
 constexpr int kMaxPasses = 8;
 constexpr double kPi = 3.141592653589793;
 
