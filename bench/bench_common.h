@@ -87,5 +87,6 @@ void register_evaluation();
 void register_initialisation();
 void register_floor();
 void register_guard();
+void register_correlated();
 
 }  // namespace bench

@@ -18,6 +18,7 @@ void reset_slot(DistSlot& s) {
     s.pmin_extend = 0;
     s.pmax_extend = 0;
     clear_truncation(s);
+    s.prepared = 0;
 }
 
 // Rewrites an alias's inputs as the inputs of its base type.

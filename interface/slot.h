@@ -90,6 +90,9 @@ struct DistSlot {
     int t_tail;
     double t_log_tail_min;
     double t_log_kept;
+    // Set by precalc, cleared by dinitialise: the slot's tables belong to its
+    // current inputs, as a draw across several slots requires.
+    Flag prepared;
 };
 
 // The record of a slot index, or nullptr when the index lies outside 0..20.

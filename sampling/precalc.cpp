@@ -160,6 +160,7 @@ void precalc(DistSlot& s) {
         case kSampleCdfTable: prepare_cdf_table(s); break;
         default: break;
     }
+    s.prepared = 1;
 }
 
 // The new lower end steps outward from the further out of the running

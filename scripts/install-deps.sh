@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   ca-certificates cmake ninja-build g++ gcc make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libboost-math-dev libboost-random-dev libcli11-dev nlohmann-json3-dev
+  libeigen3-dev libboost-math-dev libboost-random-dev libcli11-dev nlohmann-json3-dev
   python3 python3-numpy python3-scipy python3-pytest python3-venv python3-setuptools python3-wheel
   g++-mingw-w64-i686 wine wine32
   clang libclang-rt-14-dev librsvg2-bin

@@ -15,6 +15,7 @@ put it, in a source tree's build folders, or by the system's dynamic loader.
 """
 
 from ._catalogue import TypeInfo, find_type
+from .correlated import correlated_sample
 from .distribution import SLOT_COUNT, Distribution, betai, free_slots, rng, set_rng, types
 
-__all__ = ["Distribution", "TypeInfo", "SLOT_COUNT", "betai", "find_type", "free_slots", "rng", "set_rng", "types"]
+__all__ = ["Distribution", "correlated_sample", "TypeInfo", "SLOT_COUNT", "betai", "find_type", "free_slots", "rng", "set_rng", "types"]

@@ -116,6 +116,8 @@ _SIGNATURES = {
     "get_pdf_pdf_batch": ([_I, _PD, _PD, _I], None),
     "get_pdf_f_batch": ([_I, _PD, _PD, _I], None),
     "get_pdf_g_batch": ([_I, _PD, _PD, _I], None),
+    "dvalue_correlated_work_size": ([_I, _I], ctypes.c_size_t),
+    "dvalue_correlated": ([ctypes.POINTER(_I), _I, _I, _PD, _PD, _PD, _PD, ctypes.c_void_p, ctypes.c_size_t], _I),
 }
 
 

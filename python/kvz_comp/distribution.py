@@ -467,16 +467,20 @@ class Distribution:
 
     # Sampling ----------------------------------------------------------------
 
+    def _prepare(self, s):
+        """Prepares the held slot s for drawing, once per seeding of the generator."""
+        epoch = _generator.epoch
+        if self._prepared_epoch != epoch:
+            if self._prepared_epoch is not None:
+                # Draws may have grown the table and moved the working
+                # range: start again from the inputs.
+                self._setup()
+            self._lib.precalc(s)
+            self._prepared_epoch = epoch
+
     def _variates(self, size):
         with self._held(self._info.sample, "random variates") as s:
-            epoch = _generator.epoch
-            if self._prepared_epoch != epoch:
-                if self._prepared_epoch is not None:
-                    # Draws may have grown the table and moved the working
-                    # range: start again from the inputs.
-                    self._setup()
-                self._lib.precalc(s)
-                self._prepared_epoch = epoch
+            self._prepare(s)
             return _draw(size, lambda pointer, count: self._lib.dvalue_batch(s, pointer, count))
 
     def sample(self, n):

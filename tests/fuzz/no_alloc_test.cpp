@@ -14,6 +14,7 @@
 
 #include "include/kvz_comp.h"
 #include "include/kvz_comp_batch.h"
+#include "include/kvz_comp_corr.h"
 
 // ---------------------------------------------------------------- counting
 
@@ -200,6 +201,25 @@ void draw(int slot) {
     g_sink = out[63];
 }
 
+// Correlated draws over three prepared slots: a valid target, and one that
+// needs repair, in a workspace of static storage.
+void correlated_draws() {
+    constexpr int k = 3, n = 200;
+    static unsigned char work[1 << 16];
+    static double out[k * n];
+    static const int slots[k] = {4, 6, 12};
+    static const int setups[k] = {3, 5, 11};  // normal, Poisson, gamma
+    static const double valid[k * k] = {1, 0.5, -0.2, 0.5, 1, 0.3, -0.2, 0.3, 1};
+    static const double repair[k * k] = {1, -0.9, -0.9, -0.9, 1, -0.9, -0.9, -0.9, 1};
+    double achieved[k * k], repaired;
+    if (dvalue_correlated_work_size(k, n) > sizeof work) std::abort();
+    for (const double* target : {valid, repair}) {
+        for (int j = 0; j < k; ++j) configure(slots[j], kSetups[setups[j]], false);
+        for (int slot : slots) precalc(slot);
+        g_sink = dvalue_correlated(slots, k, n, target, out, achieved, &repaired, work, sizeof work);
+    }
+}
+
 void workload() {
     g_sink = betai(2.0, 3.0, 0.5) + betai(0.5, 0.5, 0.99);
     for (int kind : {0, 15, 20}) {
@@ -214,6 +234,7 @@ void workload() {
             }
         }
     }
+    correlated_draws();
     // Slot indices outside 0..20 are answered without touching anything.
     set_pdf_dtype(21, 4);
     dinitialise(-1);

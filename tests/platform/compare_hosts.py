@@ -43,7 +43,7 @@ def parse(text, origin):
 
 
 # The host's integer results: class, flags, validity, batch agreement.
-INTEGER_NAME = re.compile(r"\.(dclass|[a-z]+_exists|p(min|max)_extend|pdf_valid\(.*\)|[a-z]+_same\(.*\))$")
+INTEGER_NAME = re.compile(r"\.(dclass|[a-z]+_exists|p(min|max)_extend|pdf_valid\(.*\)|[a-z]+_same\(.*\)|code)$")
 
 
 def exact(name):

@@ -22,6 +22,7 @@
 
 #include "kvz_comp.h"
 #include "kvz_comp_batch.h"
+#include "kvz_comp_corr.h"
 
 /* Every export: result type, name, parameter list. */
 #define KVZ_EXPORTS(X)                                 \
@@ -81,7 +82,9 @@
     X(void, get_pdf_f_batch, (int, const double*, double*, int))   \
     X(void, get_pdf_g_batch, (int, const double*, double*, int)) \
     X(void, rng_batch, (double*, int)) \
-    X(double, get_pdf_g_whole, (int, double))
+    X(double, get_pdf_g_whole, (int, double)) \
+    X(size_t, dvalue_correlated_work_size, (int, int)) \
+    X(int, dvalue_correlated, (const int*, int, int, const double*, double*, double*, double*, void*, size_t))
 
 /* One pointer per export, typed with the calling convention of the header. */
 #define KVZ_DECLARE(ret, name, params)          \
@@ -427,6 +430,39 @@ static void batch_calls(void) {
     rng_batches();
 }
 
+/* One correlated draw over three slots (gamma, Poisson, normal): the code,
+ * the repair distance of a target that needs one, the achieved matrix and the
+ * first rows, which must match value for value. */
+static void correlated_draw(void) {
+    enum { K = 3, N = 200, ROWS_SHOWN = 5 };
+    static const int slots[K] = {0, 4, 3};
+    static const double target[K * K] = {1, -0.9, -0.9, -0.9, 1, -0.9, -0.9, -0.9, 1};
+    static unsigned char work[1 << 16];
+    static double out[K * N];
+    double achieved[K * K], repaired = -1.0;
+    char key[32];
+    int code, i;
+
+    k_set_rng_type(20, 4321);
+    k_dinitialise(0);
+    k_dinitialise(3);
+    k_dinitialise(4);
+    for (i = 0; i < K; ++i) k_precalc(slots[i]);
+    code = k_dvalue_correlated(slots, K, N, target, out, achieved, &repaired, work,
+                               k_dvalue_correlated_work_size(K, N) <= sizeof work ? sizeof work : 0);
+    put_int("corr", "code", code);
+    put_double("corr", "repaired", repaired);
+    for (i = 0; i < K * K; ++i) {
+        snprintf(key, sizeof key, "achieved%d", i);
+        put_double("corr", key, achieved[i]);
+    }
+    for (i = 0; i < ROWS_SHOWN * K; ++i) {
+        snprintf(key, sizeof key, "out%d", i);
+        put_double("corr", key, out[i]);
+    }
+    put_double("rng", "after_corr", k_rng());
+}
+
 static void incomplete_beta(void) {
     static const double args[][3] = {{2.0, 3.0, 0.4}, {0.5, 0.5, 0.25}, {10.0, 2.0, 0.9}, {1.0, 1.0, 0.0}};
     char key[64];
@@ -450,6 +486,7 @@ int main(void) {
     slots_out_of_range();
     generator_kinds();
     batch_calls();
+    correlated_draw();
     incomplete_beta();
     return fflush(stdout) == 0 ? 0 : 1;
 }

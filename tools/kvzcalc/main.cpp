@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "correlated.h"
 #include "format.h"
 #include "plot.h"
 #include "session.h"
@@ -106,15 +107,9 @@ void add_distribution_options(CLI::App* cmd, Options& o) {
     cmd->add_flag("--json", o.json, "print JSON");
 }
 
-std::vector<std::string> generator_names() {
-    std::vector<std::string> names;
-    for (const auto& g : kvzcalc::generators()) names.push_back(g.name);
-    return names;
-}
-
 void add_rng_options(CLI::App* cmd, Options& o) {
     cmd->add_option("--rng", o.rng, "uniform generator: plain, shuffled or stratified")
-        ->check(CLI::IsMember(generator_names()))
+        ->check(CLI::IsMember(kvzcalc::generator_names()))
         ->capture_default_str();
     cmd->add_option("--seed", o.seed, "generator seed")->check(kDecimal)->capture_default_str();
 }
@@ -191,13 +186,6 @@ std::string truncation_text(const Request& r) {
     if (r.t_min) parts.push_back("below at " + kvzcalc::format_number(*r.t_min));
     if (r.t_max) parts.push_back("above at " + kvzcalc::format_number(*r.t_max));
     return joined(parts, ", ");
-}
-
-// The set_rng_type code of a generator named on the command line (checked against the names).
-int generator_code(const std::string& name) {
-    for (const auto& g : kvzcalc::generators())
-        if (g.name == name) return g.code;
-    return 0;
 }
 
 int run_list(const Options& o) {
@@ -333,7 +321,7 @@ private:
 int run_sample(const Request& r, const Options& o) {
     require(r, r.type->sample, "random variates");
     Session session(r);
-    session.prepare_sampling(generator_code(o.rng), o.seed);
+    session.prepare_sampling(kvzcalc::generator_code(o.rng), o.seed);
     std::string prefix;
     if (o.json) {
         json j = header_json(r);
@@ -388,7 +376,7 @@ int run_plot(const Request& r, const Options& o) {
     if (r.truncated()) in.title += ", truncated " + truncation_text(r);
     std::vector<double> samples;
     if (o.plot_samples > 0) {
-        session.prepare_sampling(generator_code(o.rng), o.seed);
+        session.prepare_sampling(kvzcalc::generator_code(o.rng), o.seed);
         session.draw(samples, o.plot_samples);
         in.samples = &samples;
     }
@@ -460,6 +448,8 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0, kMaxPlotSamples));
     add_rng_options(plot, o);
 
+    const kvzcalc::CorrelatedCommands correlated(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -467,7 +457,7 @@ int main(int argc, char** argv) {
         if (app.get_subcommands().empty() && (argc < 2 || argv[1][0] != '-')) {
             const std::string what =
                 argc < 2 ? "a command is needed" : "unknown command '" + std::string(argv[1]) + "'";
-            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot)\n",
+            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot, sample-correlated, plot-correlated)\n",
                          what.c_str());
             return kUsageError;
         }
@@ -482,6 +472,7 @@ int main(int argc, char** argv) {
             if (cmd->parsed()) return run_evaluate(build_request(*cmd, o), o, f);
         if (sample->parsed()) return run_sample(build_request(*sample, o), o);
         if (plot->parsed()) return run_plot(build_request(*plot, o), o);
+        if (const auto status = correlated.run()) return *status;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kvzcalc: %s\n", e.message.c_str());
         return kUsageError;

@@ -348,4 +348,7 @@ std::string render_svg(const PlotInput& in) {
     return svg.str();
 }
 
+std::string svg_number(double v) { return num(v); }
+std::string svg_escape(const std::string& s) { return escape(s); }
+
 }  // namespace kvzcalc

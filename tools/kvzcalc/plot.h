@@ -18,4 +18,8 @@ struct PlotInput {
 
 std::string render_svg(const PlotInput& in);
 
+// A coordinate as the pictures write it, and text made safe for SVG.
+std::string svg_number(double v);
+std::string svg_escape(const std::string& s);
+
 }  // namespace kvzcalc

@@ -157,10 +157,16 @@ std::vector<int> Session::pdf_valid(const std::vector<double>& points) const {
     return out;
 }
 
-void Session::prepare_sampling(int generator, int seed) {
+void seed_generator(int generator, int seed) {
     set_rng_type(generator, seed);
-    precalc(slot_);
 }
+
+void Session::prepare_sampling(int generator, int seed) {
+    seed_generator(generator, seed);
+    prepare();
+}
+
+void Session::prepare() { precalc(slot_); }
 
 void Session::draw(std::vector<double>& out, int count) {
     const std::size_t start = out.size();

@@ -45,6 +45,9 @@ struct Summary {
 
 enum class Function { pdf, cdf, quantile };
 
+// Seeds the library-wide generator (a code from generators()).
+void seed_generator(int generator, int seed);
+
 class Session {
 public:
     // Sets the type, its inputs and the truncation of the slot, then initialises it.
@@ -59,6 +62,9 @@ public:
 
     // Seeds the library-wide generator (a code from generators()) and prepares the slot for drawing.
     void prepare_sampling(int generator, int seed);
+    // Prepares the slot for drawing from the generator as it stands.
+    void prepare();
+    int slot() const { return slot_; }
     // Appends count variates drawn in order to out.
     void draw(std::vector<double>& out, int count);
 

@@ -159,6 +159,18 @@ const std::vector<TypeInfo>& types() { return catalogue().types; }
 
 const std::vector<Generator>& generators() { return catalogue().generators; }
 
+std::vector<std::string> generator_names() {
+    std::vector<std::string> names;
+    for (const auto& g : generators()) names.push_back(g.name);
+    return names;
+}
+
+int generator_code(const std::string& name) {
+    for (const auto& g : generators())
+        if (g.name == name) return g.code;
+    return 0;
+}
+
 const TypeInfo* find_type(std::string_view name_or_code) {
     int code = 0;
     const char* end = name_or_code.data() + name_or_code.size();

@@ -86,5 +86,8 @@ struct Generator {
     int code;
 };
 const std::vector<Generator>& generators();
+// Their names, and the code of one named (0, the plain kind, for a name not listed).
+std::vector<std::string> generator_names();
+int generator_code(const std::string& name);
 
 }  // namespace kvzcalc
