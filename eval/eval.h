@@ -62,6 +62,14 @@ double inverse_whole(const DistSlot& s, double p);
 // The numerical inversion on cumulative(), without inverse()'s handling of p at 0 and 1.
 double inverse_bisection(const DistSlot& s, double p);
 
+// The halving integrations (of the density, of the moments' strips) run at
+// most this many levels.
+constexpr int kMaxHalvingLevels = 10;
+// Whether a halving integration has settled at this level (from 1): up to
+// level 5 only an exactly repeated sum, after that a relative change below
+// 1e-6 between two levels.
+bool halving_settled(int level, double sum, double previous);
+
 // Trapezoid integral of density() from u to v with successive halving.
 double integrate_density(const DistSlot& s, double u, double v);
 

@@ -1,5 +1,5 @@
 // Integral of a slot's density by the trapezoid rule, halving the step until
-// two successive sums agree.
+// two successive sums agree, and the rule that says when they do.
 #include <cmath>
 
 #include "eval/eval.h"
@@ -7,11 +7,15 @@
 namespace kvz {
 
 namespace {
-constexpr int kMaxHalvingLevels = 10;
 // Levels after which the relative test applies; before it only an exact repeat stops.
 constexpr int kRelativeTestFromLevel = 5;
 constexpr double kRelativeTolerance = 1e-6;
 }  // namespace
+
+bool halving_settled(int level, double sum, double previous) {
+    if (level > kRelativeTestFromLevel) return std::fabs(sum - previous) / std::fabs(sum + previous) < kRelativeTolerance;
+    return level > 1 && sum == previous;
+}
 
 double integrate_density(const DistSlot& s, double u, double v) {
     if (u == v) return 0;
@@ -29,12 +33,7 @@ double integrate_density(const DistSlot& s, double u, double v) {
             x = x + 2 * h;
         }
         sum = sum * h;
-        if (level > kRelativeTestFromLevel) {
-            if (std::fabs(sum - previous) / std::fabs(sum + previous) < kRelativeTolerance)
-                return sum;
-        } else if (level > 1 && sum == previous) {
-            return sum;
-        }
+        if (halving_settled(level, sum, previous)) return sum;
         previous = sum;
         n = 2 * n;
     }

@@ -136,6 +136,12 @@ inline double truncated_cumulative(const DistSlot& s, double x, double f) {
     return (f - s.t_pbelow) * s.t_factor;
 }
 
+// The probabilities of the quantiles that stand in for a missing bound (the
+// ends of the reported range), and of the median.
+constexpr double kRangeLowProbability = 0.005;
+constexpr double kMedianProbability = 0.5;
+constexpr double kRangeHighProbability = 0.995;
+
 // A probability at or below 0 (or not a number) answers the low end of the
 // reported range, one at or above 1 the high end. Returns false for a
 // probability strictly inside (0, 1), leaving `end` untouched.

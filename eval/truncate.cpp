@@ -22,16 +22,6 @@ namespace {
 constexpr double kFreeLowerQuantile = 0.0001;
 constexpr double kFreeUpperQuantile = 0.9999;
 // A side without a bound or a cut reports these quantiles as its range end.
-constexpr double kRangeLowerQuantile = 0.005;
-constexpr double kRangeUpperQuantile = 0.995;
-constexpr double kMedianProbability = 0.5;
-
-// Strip integration of the moments: the number of strips doubles per level;
-// up to kExactRepeatLevels only an exactly repeated sum stops early, after
-// that a relative change below kMomentTolerance does.
-constexpr int kMomentLevels = 10;
-constexpr int kExactRepeatLevels = 5;
-constexpr double kMomentTolerance = 1e-6;
 
 // Quantile strips: 100 strips between the percentiles, each of probability 0.01.
 constexpr int kQuantileStrips = 100;
@@ -60,12 +50,6 @@ double moment_integrand(const DistSlot& s, int kind, double m) {
     }
 }
 
-// The stopping rule shared with the density integral.
-bool moment_settled(int level, double sum, double prev) {
-    if (level > kExactRepeatLevels) return std::fabs(sum - prev) / std::fabs(sum + prev) < kMomentTolerance;
-    return level > 1 && sum == prev;
-}
-
 // Continuous moment: trapezoid strips weighted by the integrand at each
 // strip's midpoint, the strip count doubling per level. Every level
 // re-evaluates all its points and repeats the mode search over them.
@@ -74,7 +58,7 @@ double strip_moment(DistSlot& s, int kind, double lo, double hi) {
     double sum = 0.0;
     double prev = 0.0;
     int n = 1;
-    for (int level = 1; level <= kMomentLevels; ++level) {
+    for (int level = 1; level <= kMaxHalvingLevels; ++level) {
         sum = 0.0;
         const double h = (hi - lo) / n;
         double x = lo;
@@ -95,7 +79,7 @@ double strip_moment(DistSlot& s, int kind, double lo, double hi) {
             sum = sum + (f_left + f_right) * h / 2 * moment_integrand(s, kind, x + h / 2);
             x = x + h;
         }
-        if (moment_settled(level, sum, prev)) return sum;
+        if (halving_settled(level, sum, prev)) return sum;
         prev = sum;
         n = 2 * n;
     }
@@ -466,9 +450,9 @@ void truncate(DistSlot& s) {
     }
 
     if (s.t_min_flag) s.dminimum = s.t_min;
-    else s.dminimum = s.min_exists ? s.minimum : inverse(s, kRangeLowerQuantile);
+    else s.dminimum = s.min_exists ? s.minimum : inverse(s, kRangeLowProbability);
     if (s.t_max_flag) s.dmaximum = s.t_max;
-    else s.dmaximum = s.max_exists ? s.maximum : inverse(s, kRangeUpperQuantile);
+    else s.dmaximum = s.max_exists ? s.maximum : inverse(s, kRangeHighProbability);
 
     if (s.dclass != 1) {
         const WholeRange r = whole_range(s, lo, hi);
@@ -489,8 +473,8 @@ double quantile_moment(const DistSlot& s, int kind) {
     double q[kQuantileStrips + 1];
     for (int i = 0; i <= kQuantileStrips; ++i) {
         double p = i * kStripProbability;
-        if (i == 0 && !s.min_exists) p = kRangeLowerQuantile;
-        if (i == kQuantileStrips && !s.max_exists) p = kRangeUpperQuantile;
+        if (i == 0 && !s.min_exists) p = kRangeLowProbability;
+        if (i == kQuantileStrips && !s.max_exists) p = kRangeHighProbability;
         q[i] = inverse_bisection(s, p);
     }
     double sum = 0.0;

@@ -19,7 +19,7 @@ double gamma_of(double x) { return std::exp(log_gamma(x)); }
 
 // Symmetric unbounded types: the upper quantile and its mirror about the centre.
 void mirror_bounds(DistSlot& s) {
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
     s.minimum = 2 * s.mean - s.maximum;
 }
 
@@ -49,7 +49,7 @@ void triangular_statistics(DistSlot& s) {
     const double z = 2 * (mo - lo) / s.range - 1;  // shape: -1 (mode at minimum) .. 1
     s.dmean = (lo + mo + hi) / 3;
     s.dmode = mo;
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = (lo * lo + mo * mo + hi * hi - lo * hi - lo * mo - hi * mo) / 18;
     s.dstdev = std::sqrt(s.dvariance);
     s.dskewness = 2 * std::sqrt(2.0) * z * (z * z - 9) / std::pow(z * z + 3, 1.5) / 5;
@@ -71,12 +71,12 @@ void exponential_working(DistSlot& s) {
     s.variance = s.mean * s.mean;
     s.stdev = s.mean;
     s.minimum = 0;
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void exponential_statistics(DistSlot& s) {
     s.dmean = s.mean;
     s.dmode = 0;
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.variance;
     s.dstdev = s.stdev;
     s.dskewness = 2;
@@ -90,7 +90,7 @@ void exponential_statistics(DistSlot& s) {
 void pareto_working(DistSlot& s) {
     const double a = s.shape_a;
     s.minimum = s.mode;
-    s.median = s.mode * std::pow(1 - kMedianQuantile, -1 / a);
+    s.median = s.mode * std::pow(1 - kMedianProbability, -1 / a);
     if (a > 1) {
         s.avg_exists = 1;
         s.mean = a * s.mode / (a - 1);
@@ -106,7 +106,7 @@ void pareto_working(DistSlot& s) {
         s.var_exists = 0;
         s.stdev = s.median;  // working spread only
     }
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void pareto_statistics(DistSlot& s) {
     const double a = s.shape_a;
@@ -160,7 +160,7 @@ void beta_statistics(DistSlot& s) {
     const double a = s.shape_a, b = s.shape_b;
     s.dmean = s.mean;
     beta_mode(s);
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.variance;
     s.dstdev = s.stdev;
     s.dskewness = 2 * (b - a) * std::sqrt((a + b + 1) / (a * b)) / (a + b + 2);
@@ -176,13 +176,13 @@ void gamma_working(DistSlot& s) {
     s.variance = s.scale * s.scale * a;
     s.stdev = std::sqrt(s.variance);
     s.minimum = 0;
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void gamma_statistics(DistSlot& s) {
     const double a = s.shape_a;
     s.dmean = s.mean;
     s.dmode = a < 1 ? 0 : (a - 1) * s.scale;
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.variance;
     s.dstdev = s.stdev;
     s.dskewness = 2 / std::sqrt(a);
@@ -223,13 +223,13 @@ void gumbel_working(DistSlot& s) {
     s.mean = s.mode + kEulerGamma * s.scale;
     s.variance = spread * spread / 6;
     s.stdev = std::sqrt(s.variance);
-    s.minimum = inverse(s, kLowQuantile);
-    s.maximum = inverse(s, kHighQuantile);
+    s.minimum = inverse(s, kRangeLowProbability);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void gumbel_statistics(DistSlot& s) {
     s.dmean = s.mean;
     s.dmode = s.mode;
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.variance;
     s.dstdev = s.stdev;
     s.dskewness = 1.139547;
@@ -243,13 +243,13 @@ void weibull_working(DistSlot& s) {
     s.mean = g1 * s.scale + s.minimum;
     s.variance = s.scale * s.scale * (gamma_of((a + 2) / a) - g1 * g1);
     s.stdev = std::sqrt(s.variance);
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void weibull_statistics(DistSlot& s) {
     const double a = s.shape_a;
     s.dmean = s.mean;
     s.dmode = a > 1 ? s.minimum + s.scale * std::pow(1 - 1 / a, 1 / a) : s.minimum;
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.variance;
     s.dstdev = s.stdev;
     const double g1 = gamma_of(1 / a + 1);
@@ -296,7 +296,7 @@ void lognormal_working(DistSlot& s) {
         s.variance = s.stdev * s.stdev;
     }
     s.minimum = 0;
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void lognormal_statistics(DistSlot& s) {
     const double w = std::exp(s.lstdev * s.lstdev);
@@ -323,7 +323,7 @@ void power_statistics(DistSlot& s) {
     } else {
         s.mod_exists = 0;  // a = 1: flat
     }
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.range * s.range * a / ((a + 2) * ((a + 1) * (a + 1)));
     s.dstdev = std::sqrt(s.dvariance);
     s.dskewness = 2 * (1 - a) * std::sqrt(a + 2) / ((a + 3) * std::sqrt(a));
@@ -336,12 +336,12 @@ void rayleigh_working(DistSlot& s) {
     s.variance = s.scale * s.scale * (2 - kPi / 2);
     s.stdev = std::sqrt(s.variance);
     s.minimum = 0;
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void rayleigh_statistics(DistSlot& s) {
     s.dmean = s.mean;
     s.dmode = s.scale;
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.variance;
     s.dstdev = s.stdev;
     s.dskewness = 0.631111;
@@ -353,7 +353,7 @@ void inverse_gaussian_working(DistSlot& s) {
     s.variance = s.mean * s.mean * s.mean / s.scale;
     s.stdev = std::sqrt(s.variance);
     s.minimum = 0;
-    s.maximum = inverse(s, kHighQuantile);
+    s.maximum = inverse(s, kRangeHighProbability);
 }
 void inverse_gaussian_statistics(DistSlot& s) {
     s.dmean = s.mean;
@@ -361,7 +361,7 @@ void inverse_gaussian_statistics(DistSlot& s) {
     s.dstdev = s.stdev;
     const double r = 1.5 * s.mean / s.scale;
     s.dmode = (std::sqrt(r * r + 1) - r) * s.mean;
-    s.dmedian = inverse(s, kMedianQuantile);
+    s.dmedian = inverse(s, kMedianProbability);
     s.dskewness = std::sqrt(9 * s.mean / s.scale);
     s.dkurtosis = 15 * s.mean / s.scale + 3;
 }

@@ -18,11 +18,6 @@ struct TypeRoutine {
 TypeRoutine continuous_routine(int base);
 TypeRoutine discrete_routine(int base);
 
-// Probabilities of the quantiles that stand in for missing bounds, and of the median.
-constexpr double kLowQuantile = 0.005;
-constexpr double kMedianQuantile = 0.5;
-constexpr double kHighQuantile = 0.995;
-
 // Upper-bound search of the unbounded discrete types: `maximum` becomes the
 // search_end() from `start`. A slot whose parameters are outside the type's
 // domain (`admissible` false) keeps the range [start, start].

@@ -142,10 +142,10 @@ double KVZ_CALL get_pdf_maximum(int slot) {
     return s ? s->dmaximum : 0.0;
 }
 double KVZ_CALL get_pdf_p_min(int slot) {
-    return end_probability(slot, &DistSlot::min_exists, 0.0, 0.005);
+    return end_probability(slot, &DistSlot::min_exists, 0.0, kvz::kRangeLowProbability);
 }
 double KVZ_CALL get_pdf_p_max(int slot) {
-    return end_probability(slot, &DistSlot::max_exists, 1.0, 0.995);
+    return end_probability(slot, &DistSlot::max_exists, 1.0, kvz::kRangeHighProbability);
 }
 
 void KVZ_CALL dinitialise(int slot) {
