@@ -68,6 +68,12 @@ void register_floor() {
     add_table_floor("table_interpolate_1001", gamma, [](const kvz::DistSlot& s, double u) {
         return kvz::table_interpolate(s.table_p, s.table_x, s.table_count, u);
     });
+    add_table_floor("guided_locate_1001", gamma, [](const kvz::DistSlot& s, double u) {
+        return kvz::guided_locate(s, u);
+    });
+    add_table_floor("guided_interpolate_1001", gamma, [](const kvz::DistSlot& s, double u) {
+        return kvz::table_draw_interpolate(s, u);
+    });
 }
 
 }  // namespace bench

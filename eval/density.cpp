@@ -1,6 +1,8 @@
 // Density and probability mass of an initialised slot, the validity test at
 // the poles, and the whole numbers a discrete slot's mass lives on.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "eval/eval.h"
@@ -88,13 +90,24 @@ double gamma_density(const DistSlot& s, double x) {
     return std::exp(log_power(x / s.scale, a - 1) - x / s.scale - std::log(s.scale) - log_gamma(a));
 }
 
+// The slot's stored factors when they belong to its shape (the same bits),
+// else worked out here.
+ExpPowerNorm stored_exp_power_norm(const DistSlot& s) {
+    if (s.power_norm_set && std::bit_cast<std::uint64_t>(s.power_norm_shape) ==
+                                std::bit_cast<std::uint64_t>(s.shape_a)) {
+        return {s.power_norm_two, s.power_norm_gamma};
+    }
+    return exp_power_norm(s.shape_a);
+}
+
 // 2^(a/2 + 1) and Γ(a/2 + 1) overflow above a ≈ 341, and a tiny scale can
 // still leave a density to represent.
 double exp_power_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
     const double kernel = std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2);
-    const double two = std::pow(2.0, a / 2 + 1);
-    const double gamma = std::exp(log_gamma(a / 2 + 1));
+    const ExpPowerNorm norm = stored_exp_power_norm(s);
+    const double two = norm.two;
+    const double gamma = norm.gamma;
     const double v = kernel / s.scale / two / gamma;
     if (direct_mass_usable(v, {kernel, two, gamma})) return v;
     return std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2 - std::log(s.scale) -
@@ -261,6 +274,18 @@ double density_formula(const DistSlot& s, int base, double x) {
 }
 
 }  // namespace
+
+ExpPowerNorm exp_power_norm(double a) {
+    return {std::pow(2.0, a / 2 + 1), std::exp(log_gamma(a / 2 + 1))};
+}
+
+void store_exp_power_norm(DistSlot& s) {
+    const ExpPowerNorm norm = exp_power_norm(s.shape_a);
+    s.power_norm_shape = s.shape_a;
+    s.power_norm_two = norm.two;
+    s.power_norm_gamma = norm.gamma;
+    s.power_norm_set = 1;
+}
 
 double density(const DistSlot& s, double x) {
     const int base = kDensityAlias(s.dtype);

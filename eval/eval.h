@@ -39,6 +39,17 @@ double skip_zero_masses(const DistSlot& s, double first, double last);
 // probabilities) can be zero between positive ones.
 bool zero_mass_ends_tail(const DistSlot& s);
 
+// The factors of the exponential power density that do not depend on x:
+// 2^(a/2 + 1) and Γ(a/2 + 1), the latter as exp(log_gamma(a/2 + 1)).
+struct ExpPowerNorm {
+    double two;
+    double gamma;
+};
+ExpPowerNorm exp_power_norm(double a);
+// Stores them in the slot for its shape_a, so that the density (evaluated
+// about 330,000 times while precalc builds the table) need not repeat them.
+void store_exp_power_norm(DistSlot& s);
+
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
 

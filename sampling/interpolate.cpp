@@ -1,6 +1,7 @@
 // Inverse interpolation in a pre-calculated table: bisection for a block of
 // four points, then Neville's algorithm on them.
 #include <cmath>
+#include <cstdint>
 
 #include "sampling/sampling.h"
 
@@ -32,6 +33,16 @@ double flat_interpolate(const double* a, const double* b, int n, double u) {
     return b[lo] + (b[lo + 1] - b[lo]) * ((u - a[lo]) / (a[lo + 1] - a[lo]));
 }
 
+// The first of the four points for the last entry not above u (`lo`, or 0
+// when none is): an exact hit on the second entry starts at the first, and
+// the block never runs past the table's end.
+int block_start(const double* a, int n, double u, int lo) {
+    int k = (n > 1 && u == a[1]) ? 1 : lo;
+    if (k + kBlockClampSpan > n) k = n - kBlockClampSpan;
+    if (k < 0) k = 0;  // tables shorter than five entries: start at the first
+    return k;
+}
+
 }  // namespace
 
 int table_locate(const double* a, int n, double u) {
@@ -46,10 +57,7 @@ int table_locate(const double* a, int n, double u) {
             hi = mid;
         }
     }
-    int k = (n > 1 && u == a[1]) ? 1 : lo;
-    if (k + kBlockClampSpan > n) k = n - kBlockClampSpan;
-    if (k < 0) k = 0;  // tables shorter than five entries: start at the first
-    return k;
+    return block_start(a, n, u, lo);
 }
 
 double table_interpolate(const double* a, const double* b, int n, double u) {
@@ -91,6 +99,170 @@ double table_interpolate(const double* a, const double* b, int n, double u) {
         y = y + correction;
     }
     return y;
+}
+
+namespace {
+
+// Two doubles in one SSE2 register, with the mask a comparison of them gives
+// (a vector extension of the compilers the library is built with). Every
+// operation on a pair is the IEEE operation on each double.
+using Pair = double __attribute__((vector_size(16)));
+using PairMask = long long __attribute__((vector_size(16)));
+
+inline double magnitude(double v) { return std::fabs(v); }
+inline Pair magnitude(Pair v) {
+    constexpr long long kNoSign = 0x7FFFFFFFFFFFFFFFLL;  // what fabs does: clear the sign bit
+    return reinterpret_cast<Pair>(reinterpret_cast<PairMask>(v) & PairMask{kNoSign, kNoSign});
+}
+
+// Neville's algorithm on one block of four points (abscissae a, ordinates b),
+// unrolled: every intermediate value of the loop above is formed by the same
+// operations in the same order, and the corrections the loop's path through
+// the tableau picks are chosen by selects instead of branches. `flat` is set
+// where a difference of abscissae is zero, where the loop would hand the draw
+// to flat_interpolate. V is one double or a Pair (two draws at once).
+template <class V, class Mask>
+inline V neville_unrolled(const V* a, const V* b, V u, Mask& flat) {
+    const V zero{};
+    const V h0 = a[0] - u, h1 = a[1] - u, h2 = a[2] - u, h3 = a[3] - u;
+    const V e0 = magnitude(u - a[0]), e1 = magnitude(u - a[1]);
+    const V e2 = magnitude(u - a[2]), e3 = magnitude(u - a[3]);
+    // The nearest point, the first of equally near ones: ns = 3, 2, 1 or 0.
+    const auto m1 = e1 < e0;
+    const V dif1 = m1 ? e1 : e0;
+    const auto m2 = e2 < dif1;
+    const V dif2 = m2 ? e2 : dif1;
+    const auto m3 = e3 < dif2;
+    // Columns of the tableau: c and d of step mm at row i.
+    const V g10 = h0 - h1, g11 = h1 - h2, g12 = h2 - h3;
+    const V den10 = (b[1] - b[0]) / g10;
+    const V den11 = (b[2] - b[1]) / g11;
+    const V den12 = (b[3] - b[2]) / g12;
+    const V c10 = h0 * den10, d10 = h1 * den10;
+    const V c11 = h1 * den11, d11 = h2 * den11;
+    const V c12 = h2 * den12, d12 = h3 * den12;
+    const V g20 = h0 - h2, g21 = h1 - h3;
+    const V den20 = (c11 - d10) / g20;
+    const V den21 = (c12 - d11) / g21;
+    const V c20 = h0 * den20, d20 = h2 * den20;
+    const V c21 = h1 * den21, d21 = h3 * den21;
+    const V g30 = h0 - h3;
+    const V den30 = (c21 - d20) / g30;
+    const V c30 = h0 * den30, d30 = h3 * den30;
+    flat = (g10 == zero) | (g11 == zero) | (g12 == zero) | (g20 == zero) | (g21 == zero) |
+           (g30 == zero);
+    // The path from the nearest point: ns 0 takes c, c, c; 1 takes c, d, c;
+    // 2 takes d, d, c; 3 takes d, d, d.
+    const V y0 = m3 ? b[3] : m2 ? b[2] : m1 ? b[1] : b[0];
+    const V first = m3 ? d12 : m2 ? d11 : m1 ? c11 : c10;
+    const V second = m3 ? d21 : (m1 | m2) ? d20 : c20;
+    const V third = m3 ? d30 : c30;
+    return ((y0 + first) + second) + third;
+}
+
+struct Block {
+    double a[kPoints];
+    double b[kPoints];
+};
+
+Block block_at(const DistSlot& s, int k) {
+    Block q;
+    for (int i = 0; i < kPoints; ++i) {
+        q.a[i] = s.table_p[k + i];
+        q.b[i] = s.table_x[k + i];
+    }
+    return q;
+}
+
+bool guide_usable(const DistSlot& s) {
+    return s.guide_ready != 0 && s.guide_count == s.table_count;
+}
+
+// The count of entries not above u, from the guide: those below the
+// bucket's first candidate all are, those from its last on all are not. A
+// bucket holds at most two entries almost everywhere (the table's steps in
+// probability are wider than a bucket except far in its tails): those are
+// counted without branches, longer runs are bisected.
+int guided_count(const DistSlot& s, double u) {
+    const int j = static_cast<int>(u * kGuideBuckets);  // exact: a power of two
+    const int from = s.table_guide[j];
+    const int len = s.table_guide[j + 1] - from;
+    if (len <= 2) {
+        const int second = from + 1 < kTableSize ? from + 1 : from;  // read only inside the table
+        return from + ((len > 0) & (s.table_p[from < kTableSize ? from : 0] <= u)) +
+               ((len > 1) & (s.table_p[second] <= u));
+    }
+    const double* base = s.table_p + from;
+    int rest = len;
+    while (rest > 1) {
+        const int half = rest / 2;
+        base = base[half] <= u ? base + half : base;
+        rest -= half;
+    }
+    return static_cast<int>(base - s.table_p) + (*base <= u ? 1 : 0);
+}
+
+}  // namespace
+
+void build_table_guide(DistSlot& s) {
+    s.guide_ready = 0;
+    const int n = s.table_count;
+    if (n < kPoints || n > kTableSize) return;
+    // Only a table that never decreases has a last entry not above u that
+    // the bisection of table_locate is sure to find.
+    if (!(s.table_p[0] == s.table_p[0])) return;
+    for (int i = 1; i < n; ++i) {
+        if (!(s.table_p[i] >= s.table_p[i - 1])) return;
+    }
+    int c = 0;
+    for (int j = 0; j <= kGuideBuckets; ++j) {
+        const double edge = static_cast<double>(j) / kGuideBuckets;
+        while (c < n && s.table_p[c] <= edge) ++c;
+        s.table_guide[j] = static_cast<std::uint16_t>(c);
+    }
+    s.guide_count = n;
+    s.guide_ready = 1;
+}
+
+int guided_locate(const DistSlot& s, double u) {
+    const int n = s.table_count;
+    if (!guide_usable(s) || !(u >= 0.0 && u < 1.0)) return table_locate(s.table_p, n, u);
+    const int count = guided_count(s, u);
+    return block_start(s.table_p, n, u, count > 0 ? count - 1 : 0);
+}
+
+double table_draw_interpolate(const DistSlot& s, double u) {
+    if (!guide_usable(s)) return table_interpolate(s.table_p, s.table_x, s.table_count, u);
+    const Block q = block_at(s, guided_locate(s, u));
+    bool flat = false;
+    const double y = neville_unrolled(q.a, q.b, u, flat);
+    return flat ? flat_interpolate(s.table_p, s.table_x, s.table_count, u) : y;
+}
+
+void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* out, int count) {
+    if (!guide_usable(s) || count > kInterpolateLanes) {
+        for (int l = 0; l < count; ++l) out[l] = table_draw_interpolate(s, u[l]);
+        return;
+    }
+    // Lane l of the blocks: pair l / 2, half l % 2.
+    constexpr int kPairs = kInterpolateLanes / 2;
+    Pair a[kPairs][kPoints], b[kPairs][kPoints], v[kPairs];
+    for (int l = 0; l < kInterpolateLanes; ++l) {
+        const double w = u[l < count ? l : 0];  // idle lanes repeat the first value
+        const int k = guided_locate(s, w);
+        v[l / 2][l % 2] = w;
+        for (int i = 0; i < kPoints; ++i) {
+            a[l / 2][i][l % 2] = s.table_p[k + i];
+            b[l / 2][i][l % 2] = s.table_x[k + i];
+        }
+    }
+    Pair y[kPairs];
+    PairMask flat[kPairs];
+    for (int p = 0; p < kPairs; ++p) y[p] = neville_unrolled(a[p], b[p], v[p], flat[p]);
+    for (int l = 0; l < count; ++l) {
+        out[l] = flat[l / 2][l % 2] ? flat_interpolate(s.table_p, s.table_x, s.table_count, u[l])
+                                    : y[l / 2][l % 2];
+    }
 }
 
 }  // namespace kvz
