@@ -50,6 +50,9 @@ ExpPowerNorm exp_power_norm(double a);
 // about 330,000 times while precalc builds the table) need not repeat them.
 void store_exp_power_norm(DistSlot& s);
 
+// Stores ln Γ(shape_a) in the slot for the gamma type's cumulative probability.
+void store_gamma_log(DistSlot& s);
+
 // Cumulative probability at x, put through the truncation transform.
 double cumulative(const DistSlot& s, double x);
 

@@ -172,6 +172,7 @@ void beta_statistics(DistSlot& s) {
 void gamma_working(DistSlot& s) {
     const double a = s.shape_a;
     s.gamma_norm = gamma_of(a);
+    store_gamma_log(s);
     s.mean = s.scale * a;
     s.variance = s.scale * s.scale * a;
     s.stdev = std::sqrt(s.variance);

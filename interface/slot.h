@@ -86,6 +86,11 @@ struct DistSlot {
     double power_norm_shape;
     double power_norm_two;
     double power_norm_gamma;
+    // ln Γ(a) of the gamma type for the shape in gamma_log_shape (stored by
+    // dinitialise), which every cumulative probability needs.
+    Flag gamma_log_set;
+    double gamma_log_shape;
+    double gamma_log;
     // Guide to the cumulative table: table_guide[j] counts the entries of
     // table_p not above j / kGuideBuckets, so the entries a u in bucket j
     // can lie between are found in one step. Valid while guide_ready is set

@@ -45,11 +45,11 @@ double sample_discrete_uniform(const DistSlot& s, double u) {
 
 double angle_sine(double u) { return std::sin(2.0 * kPi * u); }
 
-// The variate of the slot's type from the sine of the new uniform's angle and
-// the carried uniform that gives the radius.
-double normal_based_value(const DistSlot& s, double sine, double carried) {
-    const double r = std::sqrt(-2.0 * std::log(carried));
-    const double z = sine * r;
+// The radius of the Box-Muller transform from the carried uniform.
+double normal_radius(double carried) { return std::sqrt(-2.0 * std::log(carried)); }
+
+// The variate of the slot's type from the standard normal z.
+double normal_based_variate(const DistSlot& s, double z) {
     switch (s.dtype) {
         case kLognormalByMoments:
         case kLognormal:
@@ -77,46 +77,49 @@ double sample_normal_based(DistSlot& s) {
     // The angle's uniform is drawn first so that the sine and the radius's
     // logarithm, which do not depend on each other, can overlap.
     const double u = rng();
-    const double v = normal_based_value(s, angle_sine(u), s.sample_c1);
+    const double sine = angle_sine(u);
+    const double z = sine * normal_radius(s.sample_c1);
     s.sample_c1 = u;
-    return v;
+    return normal_based_variate(s, z);
 }
 
 // Normal-based draws in runs of kNormalRun: one uniform per value, in order,
-// each carried to the next value's radius. The sines are taken grouped by the
-// range their angle falls in (the math library's sine takes a different
-// branch per range of the angle and per quadrant), so that its branches stay
-// predictable; each sine is the same function of the same uniform.
+// each carried to the next value's radius. The sines and the radii are taken
+// grouped by the range of their uniform (the math library's sine takes a
+// different branch per range of the angle and per quadrant, its logarithm
+// another near 1), so that those branches stay predictable; each is the same
+// function of the same uniform as in a single draw.
 constexpr int kNormalRun = 256;
 // Sixteen equal ranges of the uniform: finer than the ranges and quadrants the
 // sine distinguishes, so every group stays inside one of them or nearly so.
-constexpr int kSineGroups = 16;
+constexpr int kUniformGroups = 16;
 
-int sine_group(double u) {
-    const double w = u * kSineGroups;
+int uniform_group(double u) {
+    const double w = u * kUniformGroups;
     if (!(w >= 1)) return 0;  // also a u that is no number
-    return w < kSineGroups ? static_cast<int>(w) : kSineGroups - 1;
+    return w < kUniformGroups ? static_cast<int>(w) : kUniformGroups - 1;
 }
 
 void normal_based_batch(DistSlot& s, double* out, int count) {
     double u[kNormalRun];
     double sine[kNormalRun];
+    double radius[kNormalRun + 1];  // radius[i] for value i: from the uniform before it
     short order[kNormalRun];
     for (int start = 0; start < count; start += kNormalRun) {
         const int m = count - start < kNormalRun ? count - start : kNormalRun;
-        int size[kSineGroups] = {};
+        int size[kUniformGroups] = {};
         for (int i = 0; i < m; ++i) {
             u[i] = rng();
-            ++size[sine_group(u[i])];
+            ++size[uniform_group(u[i])];
         }
-        int at[kSineGroups];
-        for (int g = 0, sum = 0; g < kSineGroups; sum += size[g], ++g) at[g] = sum;
-        for (int i = 0; i < m; ++i) order[at[sine_group(u[i])]++] = static_cast<short>(i);
+        int at[kUniformGroups];
+        for (int g = 0, sum = 0; g < kUniformGroups; sum += size[g], ++g) at[g] = sum;
+        for (int i = 0; i < m; ++i) order[at[uniform_group(u[i])]++] = static_cast<short>(i);
         for (int i = 0; i < m; ++i) sine[order[i]] = angle_sine(u[order[i]]);
-        for (int i = 0; i < m; ++i) {
-            out[start + i] = normal_based_value(s, sine[i], s.sample_c1);
-            s.sample_c1 = u[i];
-        }
+        radius[0] = normal_radius(s.sample_c1);
+        for (int i = 0; i < m; ++i) radius[order[i] + 1] = normal_radius(u[order[i]]);
+        for (int i = 0; i < m; ++i) out[start + i] = normal_based_variate(s, sine[i] * radius[i]);
+        s.sample_c1 = u[m - 1];
     }
 }
 

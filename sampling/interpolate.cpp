@@ -2,6 +2,7 @@
 // four points, then Neville's algorithm on them.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "sampling/sampling.h"
 
@@ -224,16 +225,26 @@ void build_table_guide(DistSlot& s) {
     s.guide_ready = 1;
 }
 
-int guided_locate(const DistSlot& s, double u) {
+namespace {
+
+// guided_locate for a slot whose guide is usable.
+int guided_block(const DistSlot& s, double u) {
     const int n = s.table_count;
-    if (!guide_usable(s) || !(u >= 0.0 && u < 1.0)) return table_locate(s.table_p, n, u);
+    if (!(u >= 0.0 && u < 1.0)) return table_locate(s.table_p, n, u);
     const int count = guided_count(s, u);
     return block_start(s.table_p, n, u, count > 0 ? count - 1 : 0);
 }
 
+}  // namespace
+
+int guided_locate(const DistSlot& s, double u) {
+    if (!guide_usable(s)) return table_locate(s.table_p, s.table_count, u);
+    return guided_block(s, u);
+}
+
 double table_draw_interpolate(const DistSlot& s, double u) {
     if (!guide_usable(s)) return table_interpolate(s.table_p, s.table_x, s.table_count, u);
-    const Block q = block_at(s, guided_locate(s, u));
+    const Block q = block_at(s, guided_block(s, u));
     bool flat = false;
     const double y = neville_unrolled(q.a, q.b, u, flat);
     return flat ? flat_interpolate(s.table_p, s.table_x, s.table_count, u) : y;
@@ -244,24 +255,36 @@ void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* ou
         for (int l = 0; l < count; ++l) out[l] = table_draw_interpolate(s, u[l]);
         return;
     }
-    // Lane l of the blocks: pair l / 2, half l % 2.
-    constexpr int kPairs = kInterpolateLanes / 2;
-    Pair a[kPairs][kPoints], b[kPairs][kPoints], v[kPairs];
-    for (int l = 0; l < kInterpolateLanes; ++l) {
-        const double w = u[l < count ? l : 0];  // idle lanes repeat the first value
-        const int k = guided_locate(s, w);
-        v[l / 2][l % 2] = w;
+    constexpr int kLanes = kInterpolateLanes;
+    static_assert(kLanes % 2 == 0, "lanes go in pairs");
+    // Row i of a and b holds point i of every lane's block.
+    alignas(16) double a[kPoints][kLanes];
+    alignas(16) double b[kPoints][kLanes];
+    alignas(16) double v[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        v[l] = u[l < count ? l : 0];  // idle lanes repeat the first value
+        const int k = guided_block(s, v[l]);
         for (int i = 0; i < kPoints; ++i) {
-            a[l / 2][i][l % 2] = s.table_p[k + i];
-            b[l / 2][i][l % 2] = s.table_x[k + i];
+            a[i][l] = s.table_p[k + i];
+            b[i][l] = s.table_x[k + i];
         }
     }
-    Pair y[kPairs];
-    PairMask flat[kPairs];
-    for (int p = 0; p < kPairs; ++p) y[p] = neville_unrolled(a[p], b[p], v[p], flat[p]);
+    alignas(16) double y[kLanes];
+    alignas(16) long long flat[kLanes];
+    for (int l = 0; l < kLanes; l += 2) {
+        Pair pa[kPoints], pb[kPoints], pv;
+        for (int i = 0; i < kPoints; ++i) {
+            std::memcpy(&pa[i], &a[i][l], sizeof(Pair));
+            std::memcpy(&pb[i], &b[i][l], sizeof(Pair));
+        }
+        std::memcpy(&pv, &v[l], sizeof(Pair));
+        PairMask pf;
+        const Pair py = neville_unrolled(pa, pb, pv, pf);
+        std::memcpy(&y[l], &py, sizeof(Pair));
+        std::memcpy(&flat[l], &pf, sizeof(PairMask));
+    }
     for (int l = 0; l < count; ++l) {
-        out[l] = flat[l / 2][l % 2] ? flat_interpolate(s.table_p, s.table_x, s.table_count, u[l])
-                                    : y[l / 2][l % 2];
+        out[l] = flat[l] ? flat_interpolate(s.table_p, s.table_x, s.table_count, v[l]) : y[l];
     }
 }
 

@@ -263,29 +263,48 @@ TEST(FastPaths, GuideFollowsTheTableThroughFlatStretchesAndExtensions) {
               table_interpolate(s->table_p, s->table_x, s->table_count, u));
 }
 
-// ---- Exponential power: the factors dinitialise stores give the density,
-// and so the table, that working them out at every x gives.
+// ---- Factors that do not depend on x, stored by dinitialise: the
+// exponential power density's 2^(a/2 + 1) and Γ(a/2 + 1), the gamma
+// cumulative's ln Γ(a). They give the table, and every value, that working
+// them out at every x gives.
 
-TEST(FastPaths, StoredExpPowerFactorsGiveTheSameTable) {
-    for (double shape : {0.5, 1.5, 3.0, 400.0}) {  // 400: the factors overflow
-        SCOPED_TRACE(shape);
-        auto stored = prepared({kExpPower, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, shape}}});
-        ASSERT_EQ(stored->power_norm_set, 1);
-        auto fresh = initialised({kExpPower, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, shape}}});
-        fresh->power_norm_set = 0;
+TEST(FastPaths, StoredShapeFactorsGiveTheSameValues) {
+    struct Case {
+        int dtype;
+        double shape;
+        Flag DistSlot::*stored;
+    };
+    const Case cases[] = {
+        {kExpPower, 0.5, &DistSlot::power_norm_set},
+        {kExpPower, 1.5, &DistSlot::power_norm_set},
+        {kExpPower, 400.0, &DistSlot::power_norm_set},  // the factors overflow
+        {kGamma, 0.5, &DistSlot::gamma_log_set},
+        {kGamma, 3.0, &DistSlot::gamma_log_set},
+        {kChiSquare, 5.0, &DistSlot::gamma_log_set},
+        {kErlang, 4.0, &DistSlot::gamma_log_set},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.dtype << " shape " << c.shape);
+        const SlotSetup setup{c.dtype, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, c.shape}}};
+        auto stored = prepared(setup);
+        ASSERT_EQ((*stored).*c.stored, 1);
+        auto fresh = initialised(setup);
+        (*fresh).*c.stored = 0;
         precalc(*fresh);
         ASSERT_EQ(stored->table_count, fresh->table_count);
         EXPECT_EQ(std::memcmp(stored->table_p, fresh->table_p, sizeof(double) * stored->table_count), 0);
         EXPECT_EQ(std::memcmp(stored->table_x, fresh->table_x, sizeof(double) * stored->table_count), 0);
         // A shape changed after dinitialise is not served the stored factors.
-        auto changed = initialised({kExpPower, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, shape}}});
-        changed->shape_a = shape * 1.25;
-        auto plain = initialised({kExpPower, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, shape}}});
-        plain->shape_a = shape * 1.25;
-        plain->power_norm_set = 0;
-        for (double x : {-3.0, -0.5, 0.0, 0.25, 2.0, 30.0}) {
-            const double a = density(*changed, x), b = density(*plain, x);
-            EXPECT_EQ(std::memcmp(&a, &b, sizeof(double)), 0) << x;
+        auto changed = initialised(setup);
+        changed->shape_a = c.shape * 1.25;
+        auto plain = initialised(setup);
+        plain->shape_a = c.shape * 1.25;
+        (*plain).*c.stored = 0;
+        for (double x : {-3.0, -0.5, 0.0, 0.25, 2.0, 7.5, 30.0}) {
+            const double d[2] = {density(*changed, x), density(*plain, x)};
+            const double f[2] = {cumulative(*changed, x), cumulative(*plain, x)};
+            EXPECT_EQ(std::memcmp(&d[0], &d[1], sizeof(double)), 0) << x;
+            EXPECT_EQ(std::memcmp(&f[0], &f[1], sizeof(double)), 0) << x;
         }
     }
 }
