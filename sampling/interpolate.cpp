@@ -116,6 +116,26 @@ inline Pair magnitude(Pair v) {
     return reinterpret_cast<Pair>(reinterpret_cast<PairMask>(v) & PairMask{kNoSign, kNoSign});
 }
 
+// y[ns] + first[ns] + second[ns] + third[ns], left to right, for the
+// nearest point ns = 3 if m3, else 2 if m2, else 1 if m1, else 0. One draw
+// indexes by ns (whose comparisons a processor cannot predict, so no branch
+// depends on them); a pair of draws blends lane by lane.
+inline double path_sum(bool m1, bool m2, bool m3, const double* y, const double* first,
+                       const double* second, const double* third) {
+    const int k1 = m1, k2 = m2, k3 = m3;  // 0 or 1: arithmetic, not jumps
+    const int ns = k3 * 3 + (k3 ^ 1) * (k2 * 2 + (k2 ^ 1) * k1);
+    return ((y[ns] + first[ns]) + second[ns]) + third[ns];
+}
+template <class Mask>  // what comparing two pairs gives
+inline Pair path_sum(Mask m1, Mask m2, Mask m3, const Pair* y, const Pair* first,
+                     const Pair* second, const Pair* third) {
+    const Pair y0 = m3 ? y[3] : m2 ? y[2] : m1 ? y[1] : y[0];
+    const Pair f = m3 ? first[3] : m2 ? first[2] : m1 ? first[1] : first[0];
+    const Pair g = m3 ? second[3] : m2 ? second[2] : m1 ? second[1] : second[0];
+    const Pair h = m3 ? third[3] : m2 ? third[2] : m1 ? third[1] : third[0];
+    return ((y0 + f) + g) + h;
+}
+
 // Neville's algorithm on one block of four points (abscissae a, ordinates b),
 // unrolled: every intermediate value of the loop above is formed by the same
 // operations in the same order, and the corrections the loop's path through
@@ -154,11 +174,10 @@ inline V neville_unrolled(const V* a, const V* b, V u, Mask& flat) {
            (g30 == zero);
     // The path from the nearest point: ns 0 takes c, c, c; 1 takes c, d, c;
     // 2 takes d, d, c; 3 takes d, d, d.
-    const V y0 = m3 ? b[3] : m2 ? b[2] : m1 ? b[1] : b[0];
-    const V first = m3 ? d12 : m2 ? d11 : m1 ? c11 : c10;
-    const V second = m3 ? d21 : (m1 | m2) ? d20 : c20;
-    const V third = m3 ? d30 : c30;
-    return ((y0 + first) + second) + third;
+    const V first[kPoints] = {c10, c11, d11, d12};
+    const V second[kPoints] = {c20, d20, d20, d21};
+    const V third[kPoints] = {c30, c30, c30, d30};
+    return path_sum(m1, m2, m3, b, first, second, third);
 }
 
 struct Block {
