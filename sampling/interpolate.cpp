@@ -6,6 +6,10 @@
 
 #include "sampling/sampling.h"
 
+// The small steps of a draw, inlined into every caller (the guided and the
+// lane-wise paths).
+#define KVZ_INLINE inline __attribute__((always_inline))
+
 namespace kvz {
 
 namespace {
@@ -37,7 +41,7 @@ double flat_interpolate(const double* a, const double* b, int n, double u) {
 // The first of the four points for the last entry not above u (`lo`, or 0
 // when none is): an exact hit on the second entry starts at the first, and
 // the block never runs past the table's end.
-int block_start(const double* a, int n, double u, int lo) {
+KVZ_INLINE int block_start(const double* a, int n, double u, int lo) {
     int k = (n > 1 && u == a[1]) ? 1 : lo;
     if (k + kBlockClampSpan > n) k = n - kBlockClampSpan;
     if (k < 0) k = 0;  // tables shorter than five entries: start at the first
@@ -104,36 +108,43 @@ double table_interpolate(const double* a, const double* b, int n, double u) {
 
 namespace {
 
-// Two doubles in one SSE2 register, with the mask a comparison of them gives
-// (a vector extension of the compilers the library is built with). Every
-// operation on a pair is the IEEE operation on each double.
+// Two doubles in one SSE2 register, which every x86-64 and the 32-bit build
+// have (a vector extension of the compilers the library is built with).
+// Every operation on a pair is the IEEE operation on each double, so each
+// lane gives what one double gives. (Four or eight lanes with AVX2 or
+// AVX-512 were measured no faster: the lanes' look-ups, not the arithmetic,
+// bound a batch.)
 using Pair = double __attribute__((vector_size(16)));
-using PairMask = long long __attribute__((vector_size(16)));
 
-inline double magnitude(double v) { return std::fabs(v); }
-inline Pair magnitude(Pair v) {
+// Vectors go by reference and come back through one, so that the kernel
+// has one form for a double and for a vector of them.
+template <class V>
+KVZ_INLINE void magnitude(const V& v, V& out) {
+    using Bits = decltype(v < v);  // integers of a double's width
     constexpr long long kNoSign = 0x7FFFFFFFFFFFFFFFLL;  // what fabs does: clear the sign bit
-    return reinterpret_cast<Pair>(reinterpret_cast<PairMask>(v) & PairMask{kNoSign, kNoSign});
+    out = reinterpret_cast<V>(reinterpret_cast<Bits>(v) & kNoSign);
 }
+KVZ_INLINE void magnitude(const double& v, double& out) { out = std::fabs(v); }
 
 // y[ns] + first[ns] + second[ns] + third[ns], left to right, for the
 // nearest point ns = 3 if m3, else 2 if m2, else 1 if m1, else 0. One draw
 // indexes by ns (whose comparisons a processor cannot predict, so no branch
-// depends on them); a pair of draws blends lane by lane.
-inline double path_sum(bool m1, bool m2, bool m3, const double* y, const double* first,
-                       const double* second, const double* third) {
+// depends on them); a vector of draws blends lane by lane.
+KVZ_INLINE void path_sum(const bool& m1, const bool& m2, const bool& m3, const double* y,
+                         const double* first, const double* second, const double* third,
+                         double& out) {
     const int k1 = m1, k2 = m2, k3 = m3;  // 0 or 1: arithmetic, not jumps
     const int ns = k3 * 3 + (k3 ^ 1) * (k2 * 2 + (k2 ^ 1) * k1);
-    return ((y[ns] + first[ns]) + second[ns]) + third[ns];
+    out = ((y[ns] + first[ns]) + second[ns]) + third[ns];
 }
-template <class Mask>  // what comparing two pairs gives
-inline Pair path_sum(Mask m1, Mask m2, Mask m3, const Pair* y, const Pair* first,
-                     const Pair* second, const Pair* third) {
-    const Pair y0 = m3 ? y[3] : m2 ? y[2] : m1 ? y[1] : y[0];
-    const Pair f = m3 ? first[3] : m2 ? first[2] : m1 ? first[1] : first[0];
-    const Pair g = m3 ? second[3] : m2 ? second[2] : m1 ? second[1] : second[0];
-    const Pair h = m3 ? third[3] : m2 ? third[2] : m1 ? third[1] : third[0];
-    return ((y0 + f) + g) + h;
+template <class V, class Mask>
+KVZ_INLINE void path_sum(const Mask& m1, const Mask& m2, const Mask& m3, const V* y,
+                         const V* first, const V* second, const V* third, V& out) {
+    const V y0 = m3 ? y[3] : m2 ? y[2] : m1 ? y[1] : y[0];
+    const V f = m3 ? first[3] : m2 ? first[2] : m1 ? first[1] : first[0];
+    const V g = m3 ? second[3] : m2 ? second[2] : m1 ? second[1] : second[0];
+    const V h = m3 ? third[3] : m2 ? third[2] : m1 ? third[1] : third[0];
+    out = ((y0 + f) + g) + h;
 }
 
 // Neville's algorithm on one block of four points (abscissae a, ordinates b),
@@ -142,12 +153,16 @@ inline Pair path_sum(Mask m1, Mask m2, Mask m3, const Pair* y, const Pair* first
 // the tableau picks are chosen by selects instead of branches. `flat` is set
 // where a difference of abscissae is zero, where the loop would hand the draw
 // to flat_interpolate. V is one double or a Pair (two draws at once).
-template <class V, class Mask>
-inline V neville_unrolled(const V* a, const V* b, V u, Mask& flat) {
+template <class V>
+KVZ_INLINE void neville_unrolled(const V* a, const V* b, const V& u, V& y, decltype(u < u)& flat) {
     const V zero{};
     const V h0 = a[0] - u, h1 = a[1] - u, h2 = a[2] - u, h3 = a[3] - u;
-    const V e0 = magnitude(u - a[0]), e1 = magnitude(u - a[1]);
-    const V e2 = magnitude(u - a[2]), e3 = magnitude(u - a[3]);
+    const V r0 = u - a[0], r1 = u - a[1], r2 = u - a[2], r3 = u - a[3];
+    V e0, e1, e2, e3;
+    magnitude(r0, e0);
+    magnitude(r1, e1);
+    magnitude(r2, e2);
+    magnitude(r3, e3);
     // The nearest point, the first of equally near ones: ns = 3, 2, 1 or 0.
     const auto m1 = e1 < e0;
     const V dif1 = m1 ? e1 : e0;
@@ -177,7 +192,7 @@ inline V neville_unrolled(const V* a, const V* b, V u, Mask& flat) {
     const V first[kPoints] = {c10, c11, d11, d12};
     const V second[kPoints] = {c20, d20, d20, d21};
     const V third[kPoints] = {c30, c30, c30, d30};
-    return path_sum(m1, m2, m3, b, first, second, third);
+    path_sum(m1, m2, m3, b, first, second, third, y);
 }
 
 struct Block {
@@ -203,7 +218,7 @@ bool guide_usable(const DistSlot& s) {
 // bucket holds at most two entries almost everywhere (the table's steps in
 // probability are wider than a bucket except far in its tails): those are
 // counted without branches, longer runs are bisected.
-int guided_count(const DistSlot& s, double u) {
+KVZ_INLINE int guided_count(const DistSlot& s, double u) {
     const int j = static_cast<int>(u * kGuideBuckets);  // exact: a power of two
     const int from = s.table_guide[j];
     const int len = s.table_guide[j + 1] - from;
@@ -247,7 +262,7 @@ void build_table_guide(DistSlot& s) {
 namespace {
 
 // guided_locate for a slot whose guide is usable.
-int guided_block(const DistSlot& s, double u) {
+KVZ_INLINE int guided_block(const DistSlot& s, double u) {
     const int n = s.table_count;
     if (!(u >= 0.0 && u < 1.0)) return table_locate(s.table_p, n, u);
     const int count = guided_count(s, u);
@@ -265,18 +280,45 @@ double table_draw_interpolate(const DistSlot& s, double u) {
     if (!guide_usable(s)) return table_interpolate(s.table_p, s.table_x, s.table_count, u);
     const Block q = block_at(s, guided_block(s, u));
     bool flat = false;
-    const double y = neville_unrolled(q.a, q.b, u, flat);
+    double y;
+    neville_unrolled(q.a, q.b, u, y, flat);
     return flat ? flat_interpolate(s.table_p, s.table_x, s.table_count, u) : y;
 }
+
+namespace {
+
+constexpr int kLanes = kInterpolateLanes;
+using Rows = double[kPoints][kLanes];
+
+// Neville on every lane of the rows, sizeof(V) / sizeof(double) lanes at a
+// time; flat[l] is nonzero where lane l needs flat_interpolate.
+template <class V>
+KVZ_INLINE void interpolate_rows_by(const Rows& a, const Rows& b, const double* v, double* y,
+                                    long long* flat) {
+    constexpr int kWidth = sizeof(V) / sizeof(double);
+    static_assert(kLanes % kWidth == 0, "whole vectors of lanes");
+    for (int l = 0; l < kLanes; l += kWidth) {
+        V va[kPoints], vb[kPoints], vu;
+        for (int i = 0; i < kPoints; ++i) {
+            std::memcpy(&va[i], &a[i][l], sizeof(V));
+            std::memcpy(&vb[i], &b[i][l], sizeof(V));
+        }
+        std::memcpy(&vu, &v[l], sizeof(V));
+        decltype(vu < vu) vflat;
+        V vy;
+        neville_unrolled(va, vb, vu, vy, vflat);
+        std::memcpy(&y[l], &vy, sizeof(V));
+        std::memcpy(&flat[l], &vflat, sizeof(V));
+    }
+}
+
+}  // namespace
 
 void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* out, int count) {
     if (!guide_usable(s) || count > kInterpolateLanes) {
         for (int l = 0; l < count; ++l) out[l] = table_draw_interpolate(s, u[l]);
         return;
     }
-    constexpr int kLanes = kInterpolateLanes;
-    static_assert(kLanes % 2 == 0, "lanes go in pairs");
-    // Row i of a and b holds point i of every lane's block.
     alignas(16) double a[kPoints][kLanes];
     alignas(16) double b[kPoints][kLanes];
     alignas(16) double v[kLanes];
@@ -290,18 +332,7 @@ void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* ou
     }
     alignas(16) double y[kLanes];
     alignas(16) long long flat[kLanes];
-    for (int l = 0; l < kLanes; l += 2) {
-        Pair pa[kPoints], pb[kPoints], pv;
-        for (int i = 0; i < kPoints; ++i) {
-            std::memcpy(&pa[i], &a[i][l], sizeof(Pair));
-            std::memcpy(&pb[i], &b[i][l], sizeof(Pair));
-        }
-        std::memcpy(&pv, &v[l], sizeof(Pair));
-        PairMask pf;
-        const Pair py = neville_unrolled(pa, pb, pv, pf);
-        std::memcpy(&y[l], &py, sizeof(Pair));
-        std::memcpy(&flat[l], &pf, sizeof(PairMask));
-    }
+    interpolate_rows_by<Pair>(a, b, v, y, flat);
     for (int l = 0; l < count; ++l) {
         out[l] = flat[l] ? flat_interpolate(s.table_p, s.table_x, s.table_count, v[l]) : y[l];
     }
