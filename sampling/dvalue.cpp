@@ -45,11 +45,13 @@ double sample_discrete_uniform(const DistSlot& s, double u) {
 
 double angle_sine(double u) { return std::sin(2.0 * kPi * u); }
 
-// The radius of the Box-Muller transform from the carried uniform.
-double normal_radius(double carried) { return std::sqrt(-2.0 * std::log(carried)); }
+// The radius of the Box-Muller transform from the carried uniform, in two
+// steps: the square root of radius_square.
+double radius_square(double carried) { return -2.0 * std::log(carried); }
+double normal_radius(double carried) { return std::sqrt(radius_square(carried)); }
 
 // The variate of the slot's type from the standard normal z.
-double normal_based_variate(const DistSlot& s, double z) {
+inline double normal_based_variate(const DistSlot& s, double z) {
     switch (s.dtype) {
         case kLognormalByMoments:
         case kLognormal:
@@ -103,7 +105,7 @@ int uniform_group(double u) {
 void normal_based_batch(DistSlot& s, double* out, int count) {
     double u[kNormalRun];
     double sine[kNormalRun];
-    double radius[kNormalRun + 1];  // radius[i] for value i: from the uniform before it
+    double square[kNormalRun + 1];  // radius_square for value i: of the uniform before it
     short order[kNormalRun];
     for (int start = 0; start < count; start += kNormalRun) {
         const int m = count - start < kNormalRun ? count - start : kNormalRun;
@@ -115,10 +117,17 @@ void normal_based_batch(DistSlot& s, double* out, int count) {
         int at[kUniformGroups];
         for (int g = 0, sum = 0; g < kUniformGroups; sum += size[g], ++g) at[g] = sum;
         for (int i = 0; i < m; ++i) order[at[uniform_group(u[i])]++] = static_cast<short>(i);
-        for (int i = 0; i < m; ++i) sine[order[i]] = angle_sine(u[order[i]]);
-        radius[0] = normal_radius(s.sample_c1);
-        for (int i = 0; i < m; ++i) radius[order[i] + 1] = normal_radius(u[order[i]]);
-        for (int i = 0; i < m; ++i) out[start + i] = normal_based_variate(s, sine[i] * radius[i]);
+        square[0] = radius_square(s.sample_c1);
+        for (int i = 0; i < m; ++i) {
+            // The logarithm can run while the sine waits on the floating-point
+            // control register the math library reads on every call.
+            const int j = order[i];
+            sine[j] = angle_sine(u[j]);
+            square[j + 1] = radius_square(u[j]);
+        }
+        for (int i = 0; i < m; ++i) {
+            out[start + i] = normal_based_variate(s, sine[i] * std::sqrt(square[i]));
+        }
         s.sample_c1 = u[m - 1];
     }
 }
