@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bench/bench_common.h"
+#include "eval/eval.h"
 #include "interface/slot.h"
 #include "sampling/sampling.h"
 
@@ -66,6 +67,11 @@ void register_floor() {
     add_floor("exp_power_kernel", [](double u) {
         const double x = 10.0 * u - 5.0;
         return std::exp(-std::pow(std::fabs(x), 2 / 1.5) / 2);
+    });
+    // The whole density as precalc's integrals call it, same shape.
+    const SlotSetup exp_power{.dtype = 14, .mean = 0, .scale = 1, .shape_a = 1.5};
+    add_table_floor("exp_power_density", exp_power, [](const kvz::DistSlot& s, double u) {
+        return kvz::density(s, 10.0 * u - 5.0);
     });
     const SlotSetup gamma{.dtype = 12, .scale = 2, .shape_a = 3};
     add_table_floor("table_locate_1001", gamma, [](const kvz::DistSlot& s, double u) {

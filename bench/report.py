@@ -234,6 +234,7 @@ FLOOR_LABELS = {
     "sin_2pi_u": "`std::sin(2π u)`",
     "sqrt_log_sin": "`sin(2π u) × sqrt(−2 ln u')`, the normal-based method's arithmetic",
     "exp_power_kernel": "`exp(−pow(|x|, 2/a) / 2)`, the exponential power density's part in x (a = 1.5)",
+    "exp_power_density": "`density` of the same exponential power slot, as `precalc` calls it",
     "table_locate_1001": "`table_locate` on a 1001-entry cumulative table",
     "table_interpolate_1001": "`table_interpolate` (locate + four-point Neville) on the same table",
     "guided_locate_1001": "`guided_locate` (the guide's bucket, then bisection inside it), same table",

@@ -39,9 +39,10 @@ double skip_zero_masses(const DistSlot& s, double first, double last);
 // probabilities) can be zero between positive ones.
 bool zero_mass_ends_tail(const DistSlot& s);
 
-// The factors of the exponential power density that do not depend on x:
-// 2^(a/2 + 1) and Γ(a/2 + 1), the latter as exp(log_gamma(a/2 + 1)).
+// The parts of the exponential power density that do not depend on x: the
+// exponent 2/a, 2^(a/2 + 1) and Γ(a/2 + 1), the last as exp(log_gamma(a/2 + 1)).
 struct ExpPowerNorm {
+    double exponent;
     double two;
     double gamma;
 };

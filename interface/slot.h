@@ -78,12 +78,13 @@ struct DistSlot {
     // Set by precalc when table_p of a discrete table never decreases, so a
     // draw may find its entry by bisection instead of a scan.
     Flag table_ordered;
-    // The factors 2^(a/2 + 1) and Γ(a/2 + 1) of the exponential power
-    // density, which do not depend on x, for the shape in power_norm_shape
-    // (stored by dinitialise). The density works them out afresh for a slot
-    // without them or with another shape.
+    // The parts of the exponential power density that do not depend on x:
+    // the exponent 2/a and the factors 2^(a/2 + 1) and Γ(a/2 + 1), for the
+    // shape in power_norm_shape (stored by dinitialise). The density works
+    // them out afresh for a slot without them or with another shape.
     Flag power_norm_set;
     double power_norm_shape;
+    double power_norm_exponent;
     double power_norm_two;
     double power_norm_gamma;
     // ln Γ(a) of the gamma type for the shape in gamma_log_shape (stored by
