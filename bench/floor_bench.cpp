@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bench/bench_common.h"
+#include "eval/eval.h"
 #include "interface/slot.h"
 #include "sampling/sampling.h"
 
@@ -61,12 +62,29 @@ void register_floor() {
     add_floor("sqrt_log_sin", [](double u) {
         return std::sin(2.0 * kPi * u) * std::sqrt(-2.0 * std::log(u));
     });
+    // The exponential power density's part that depends on x (shape 1.5),
+    // on x spread over [-5, 5]: precalc evaluates it about 320,000 times.
+    add_floor("exp_power_kernel", [](double u) {
+        const double x = 10.0 * u - 5.0;
+        return std::exp(-std::pow(std::fabs(x), 2 / 1.5) / 2);
+    });
+    // The whole density as precalc's integrals call it, same shape.
+    const SlotSetup exp_power{.dtype = 14, .mean = 0, .scale = 1, .shape_a = 1.5};
+    add_table_floor("exp_power_density", exp_power, [](const kvz::DistSlot& s, double u) {
+        return kvz::density(s, 10.0 * u - 5.0);
+    });
     const SlotSetup gamma{.dtype = 12, .scale = 2, .shape_a = 3};
     add_table_floor("table_locate_1001", gamma, [](const kvz::DistSlot& s, double u) {
         return kvz::table_locate(s.table_p, s.table_count, u);
     });
     add_table_floor("table_interpolate_1001", gamma, [](const kvz::DistSlot& s, double u) {
         return kvz::table_interpolate(s.table_p, s.table_x, s.table_count, u);
+    });
+    add_table_floor("guided_locate_1001", gamma, [](const kvz::DistSlot& s, double u) {
+        return kvz::guided_locate(s, u);
+    });
+    add_table_floor("guided_interpolate_1001", gamma, [](const kvz::DistSlot& s, double u) {
+        return kvz::table_draw_interpolate(s, u);
     });
 }
 

@@ -197,7 +197,11 @@ void register_batch() {
     const std::pair<const char*, SlotSetup> cases[] = {
         {"exponential", {.dtype = 8, .mean = 2}},
         {"normal", {.dtype = 4, .mean = 0, .stdev = 1}},
+        {"lognormal", {.dtype = 23, .lmean = 0, .lstdev = 0.5}},
         {"gamma", {.dtype = 12, .scale = 2, .shape_a = 3}},
+        {"beta", {.dtype = 11, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 3}},
+        {"truncated_normal", {.dtype = 4, .mean = 0, .stdev = 1, .t_min_flag = true,
+                              .t_min = kCutLow, .t_max_flag = true, .t_max = kCutHigh}},
         {"binomial_n1000", {.dtype = 9, .p = 0.3, .n = 1000}},
     };
     for (const auto& [which, setup] : cases) {

@@ -1,7 +1,9 @@
 // Cumulative distribution of an initialised slot: closed forms, the special
 // functions, sums of the probability mass and, for the exponential power
 // type, the integral of the density.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "eval/eval.h"
@@ -79,6 +81,16 @@ double exp_power_cumulative(const DistSlot& s, double x) {
     return 0.5 - untruncated_total(s, integrate_density(s, x, s.mean));
 }
 
+// ln Γ(a) stored in the slot when it belongs to its shape (the same bits),
+// else worked out here.
+double stored_gamma_log(const DistSlot& s) {
+    if (s.gamma_log_set &&
+        std::bit_cast<std::uint64_t>(s.gamma_log_shape) == std::bit_cast<std::uint64_t>(s.shape_a)) {
+        return s.gamma_log;
+    }
+    return log_gamma(s.shape_a);
+}
+
 // Φ(s(x/μ − 1)) + exp(2λ/μ) Φ(−s(x/μ + 1)) with s = √(λ/x). The second term
 // pairs a huge exponential with a tiny tail that underflows long before the
 // product does (at λ/μ = 1000 the tail at the mean is about 1e-871): the
@@ -123,7 +135,7 @@ double cumulative_formula(const DistSlot& s, int base, double x, MassCursor* cur
             return betai(s.shape_a, s.shape_b, (x - s.minimum) / (s.maximum - s.minimum));
         case kGamma:
             if (x <= 0) return 0;
-            return incomplete_gamma(s.shape_a, x / s.scale);
+            return incomplete_gamma_given(s.shape_a, x / s.scale, stored_gamma_log(s));
         case kCauchy:
             return std::atan((x - s.mean) / s.scale) / kPi + 0.5;
         case kExpPower:
@@ -183,6 +195,12 @@ double cumulative_at(const DistSlot& s, Place place, double x, MassCursor* curso
 }
 
 }  // namespace
+
+void store_gamma_log(DistSlot& s) {
+    s.gamma_log_shape = s.shape_a;
+    s.gamma_log = log_gamma(s.shape_a);
+    s.gamma_log_set = 1;
+}
 
 double cumulative(const DistSlot& s, double x) {
     return cumulative_at(s, place_of(s, x), x, nullptr);

@@ -1,6 +1,8 @@
 // Density and probability mass of an initialised slot, and the validity test
 // at the poles.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "eval/eval.h"
 #include "eval/log_mass.h"
@@ -91,17 +93,27 @@ double gamma_density(const DistSlot& s, double x) {
     return std::exp(log_power(x / s.scale, a - 1) - x / s.scale - std::log(s.scale) - log_gamma(a));
 }
 
+// The slot's stored factors when they belong to its shape (the same bits),
+// else worked out here.
+ExpPowerNorm stored_exp_power_norm(const DistSlot& s) {
+    if (s.power_norm_set && std::bit_cast<std::uint64_t>(s.power_norm_shape) ==
+                                std::bit_cast<std::uint64_t>(s.shape_a)) {
+        return {s.power_norm_exponent, s.power_norm_two, s.power_norm_gamma};
+    }
+    return exp_power_norm(s.shape_a);
+}
+
 // 2^(a/2 + 1) and Γ(a/2 + 1) overflow above a ≈ 341, and a tiny scale can
 // still leave a density to represent.
 double exp_power_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
-    const double kernel = std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2);
-    const double two = std::pow(2.0, a / 2 + 1);
-    const double gamma = std::exp(log_gamma(a / 2 + 1));
-    const double v = kernel / s.scale / two / gamma;
-    if (direct_mass_usable(v, {kernel, two, gamma})) return v;
-    return std::exp(-std::pow(std::fabs(x - s.mean) / s.scale, 2 / a) / 2 - std::log(s.scale) -
-                    log_power(2.0, a / 2 + 1) - log_gamma(a / 2 + 1));
+    const ExpPowerNorm norm = stored_exp_power_norm(s);
+    const double power = std::pow(std::fabs(x - s.mean) / s.scale, norm.exponent);
+    const double kernel = std::exp(-power / 2);
+    const double v = kernel / s.scale / norm.two / norm.gamma;
+    if (direct_mass_usable(v, {kernel, norm.two, norm.gamma})) return v;
+    return std::exp(-power / 2 - std::log(s.scale) - log_power(2.0, a / 2 + 1) -
+                    log_gamma(a / 2 + 1));
 }
 
 // (x − minimum)^(a − 1) and scale^a overflow together for large shapes.
@@ -267,6 +279,19 @@ double density_inside(const DistSlot& s, double x) {
 }
 
 }  // namespace
+
+ExpPowerNorm exp_power_norm(double a) {
+    return {2 / a, std::pow(2.0, a / 2 + 1), std::exp(log_gamma(a / 2 + 1))};
+}
+
+void store_exp_power_norm(DistSlot& s) {
+    const ExpPowerNorm norm = exp_power_norm(s.shape_a);
+    s.power_norm_shape = s.shape_a;
+    s.power_norm_exponent = norm.exponent;
+    s.power_norm_two = norm.two;
+    s.power_norm_gamma = norm.gamma;
+    s.power_norm_set = 1;
+}
 
 double density(const DistSlot& s, double x) {
     return place_of(s, x) == Place::inside ? density_inside(s, x) : 0;

@@ -20,6 +20,21 @@ double density_across_cut(const DistSlot& s, double x);
 // wherever the density is not finite, else 1.
 int density_valid(const DistSlot& s, double x);
 
+// The parts of the exponential power density that do not depend on x: the
+// exponent 2/a, 2^(a/2 + 1) and Γ(a/2 + 1), the last as exp(log_gamma(a/2 + 1)).
+struct ExpPowerNorm {
+    double exponent;
+    double two;
+    double gamma;
+};
+ExpPowerNorm exp_power_norm(double a);
+// Stores them in the slot for its shape_a, so that the density (evaluated
+// about 330,000 times while precalc builds the table) need not repeat them.
+void store_exp_power_norm(DistSlot& s);
+
+// Stores ln Γ(shape_a) in the slot for the gamma type's cumulative probability.
+void store_gamma_log(DistSlot& s);
+
 // Cumulative probability at x, put through the truncation transform: 0 below
 // the support and the cut, 1 above them.
 double cumulative(const DistSlot& s, double x);

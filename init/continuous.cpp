@@ -172,6 +172,7 @@ void beta_statistics(DistSlot& s) {
 void gamma_working(DistSlot& s) {
     const double a = s.shape_a;
     s.gamma_norm = gamma_of(a);
+    store_gamma_log(s);
     s.mean = s.scale * a;
     s.variance = s.scale * s.scale * a;
     s.stdev = std::sqrt(s.variance);
@@ -202,6 +203,7 @@ void cauchy_statistics(DistSlot& s) {
 // --- 14 exponential power ---
 void exp_power_working(DistSlot& s) {
     const double a = s.shape_a;
+    store_exp_power_norm(s);
     s.variance = std::pow(2.0, a) * (s.scale * s.scale) * gamma_of(3 * a / 2) / gamma_of(a / 2);
     s.stdev = std::sqrt(s.variance);
     mirror_bounds(s);

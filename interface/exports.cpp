@@ -183,7 +183,7 @@ void KVZ_CALL dvalue_batch(int slot, double* out, int count) {
     DistSlot* s = slot_at(slot);
     if (!s || !out || count <= 0) return;
     kvz::GeneratorGuard guard;
-    for (int i = 0; i < count; ++i) out[i] = kvz::dvalue(*s);
+    kvz::dvalue_batch(*s, out, count);
 }
 void KVZ_CALL get_pdf_pdf_batch(int slot, const double* x, double* out, int count) {
     evaluate_array(slot, x, out, count, kvz::density);

@@ -7,6 +7,9 @@ namespace kvz {
 
 constexpr int kSlotCount = 21;
 constexpr int kTableSize = 2000;
+// Buckets of equal width in probability over [0, 1) in the guide of a
+// cumulative table (a power of two, so that u times it is exact).
+constexpr int kGuideBuckets = 4096;
 
 using Flag = std::uint8_t;  // written by the library as 0 or 1
 
@@ -93,6 +96,28 @@ struct DistSlot {
     // Set by precalc, cleared by dinitialise: the slot's tables belong to its
     // current inputs, as a draw across several slots requires.
     Flag prepared;
+    // The parts of the exponential power density that do not depend on x:
+    // the exponent 2/a and the factors 2^(a/2 + 1) and Γ(a/2 + 1), for the
+    // shape in power_norm_shape (stored by dinitialise). The density works
+    // them out afresh for a slot without them or with another shape.
+    Flag power_norm_set;
+    double power_norm_shape;
+    double power_norm_exponent;
+    double power_norm_two;
+    double power_norm_gamma;
+    // ln Γ(a) of the gamma type for the shape in gamma_log_shape (stored by
+    // dinitialise), which every cumulative probability needs.
+    Flag gamma_log_set;
+    double gamma_log_shape;
+    double gamma_log;
+    // Guide to the cumulative table: table_guide[j] counts the entries of
+    // table_p not above j / kGuideBuckets, so the entries a u in bucket j
+    // can lie between are found in one step. Valid while guide_ready is set
+    // and the table still holds guide_count entries; built by precalc and
+    // after every extension, only for a table that never decreases.
+    Flag guide_ready;
+    int guide_count;
+    std::uint16_t table_guide[kGuideBuckets + 1];
 };
 
 // The record of a slot index, or nullptr when the index lies outside 0..20.

@@ -44,16 +44,15 @@ double sample_discrete_uniform(const DistSlot& s, double u) {
     return std::floor(s.minimum + u * (s.range + 1));
 }
 
-// Sine half of the Box-Muller transform: the radius comes from the uniform
-// carried in sample_c1, the angle from a new one, which is then carried on.
-double sample_normal_based(DistSlot& s) {
-    // The angle's uniform is drawn first so that the sine and the radius's
-    // logarithm, which do not depend on each other, can overlap.
-    const double u = rng();
-    const double sine = std::sin(2.0 * kPi * u);
-    const double r = std::sqrt(-2.0 * std::log(s.sample_c1));
-    const double z = sine * r;
-    s.sample_c1 = u;
+double angle_sine(double u) { return std::sin(2.0 * kPi * u); }
+
+// The radius of the Box-Muller transform from the carried uniform, in two
+// steps: the square root of radius_square.
+double radius_square(double carried) { return -2.0 * std::log(carried); }
+double normal_radius(double carried) { return std::sqrt(radius_square(carried)); }
+
+// The variate of the slot's type from the standard normal z.
+inline double normal_based_variate(const DistSlot& s, double z) {
     switch (s.dtype) {
         case kLognormalByMoments:
         case kLognormal:
@@ -72,6 +71,65 @@ double sample_normal_based(DistSlot& s) {
             return a < 0 ? 0.0 : a;
         }
         default: return z * s.stdev + s.mean;
+    }
+}
+
+// Sine half of the Box-Muller transform: the radius comes from the uniform
+// carried in sample_c1, the angle from a new one, which is then carried on.
+double sample_normal_based(DistSlot& s) {
+    // The angle's uniform is drawn first so that the sine and the radius's
+    // logarithm, which do not depend on each other, can overlap.
+    const double u = rng();
+    const double sine = angle_sine(u);
+    const double z = sine * normal_radius(s.sample_c1);
+    s.sample_c1 = u;
+    return normal_based_variate(s, z);
+}
+
+// Normal-based draws in runs of kNormalRun: one uniform per value, in order,
+// each carried to the next value's radius. The sines and the radii are taken
+// grouped by the range of their uniform (the math library's sine takes a
+// different branch per range of the angle and per quadrant, its logarithm
+// another near 1), so that those branches stay predictable; each is the same
+// function of the same uniform as in a single draw.
+constexpr int kNormalRun = 256;
+// Sixteen equal ranges of the uniform: finer than the ranges and quadrants the
+// sine distinguishes, so every group stays inside one of them or nearly so.
+constexpr int kUniformGroups = 16;
+
+int uniform_group(double u) {
+    const double w = u * kUniformGroups;
+    if (!(w >= 1)) return 0;  // also a u that is no number
+    return w < kUniformGroups ? static_cast<int>(w) : kUniformGroups - 1;
+}
+
+void normal_based_batch(DistSlot& s, double* out, int count) {
+    double u[kNormalRun];
+    double sine[kNormalRun];
+    double square[kNormalRun + 1];  // radius_square for value i: of the uniform before it
+    short order[kNormalRun];
+    for (int start = 0; start < count; start += kNormalRun) {
+        const int m = count - start < kNormalRun ? count - start : kNormalRun;
+        int size[kUniformGroups] = {};
+        for (int i = 0; i < m; ++i) {
+            u[i] = rng();
+            ++size[uniform_group(u[i])];
+        }
+        int at[kUniformGroups];
+        for (int g = 0, sum = 0; g < kUniformGroups; sum += size[g], ++g) at[g] = sum;
+        for (int i = 0; i < m; ++i) order[at[uniform_group(u[i])]++] = static_cast<short>(i);
+        square[0] = radius_square(s.sample_c1);
+        for (int i = 0; i < m; ++i) {
+            // The logarithm can run while the sine waits on the floating-point
+            // control register the math library reads on every call.
+            const int j = order[i];
+            sine[j] = angle_sine(u[j]);
+            square[j + 1] = radius_square(u[j]);
+        }
+        for (int i = 0; i < m; ++i) {
+            out[start + i] = normal_based_variate(s, sine[i] * std::sqrt(square[i]));
+        }
+        s.sample_c1 = u[m - 1];
     }
 }
 
@@ -156,17 +214,46 @@ double sample_discrete_table(const DistSlot& s) {
     return s.table_x[i];
 }
 
-double sample_cdf_table(DistSlot& s) {
-    const double u = rng();
+// A u inside the table's probabilities needs no extension (both extensions
+// would leave the table as it is and succeed).
+bool table_covers(const DistSlot& s, double u) {
+    return s.table_count > 0 && s.table_p[0] <= u && u <= s.table_p[s.table_count - 1];
+}
+
+double cdf_table_value(DistSlot& s, double u) {
     if (s.table_count <= 0) return 0.0;
-    // A u inside the table's probabilities needs no extension (both
-    // extensions would leave the table as it is and succeed).
-    const bool covered = s.table_p[0] <= u && u <= s.table_p[s.table_count - 1];
-    if (covered || (table_extend_down(s, u) && table_extend_up(s, u))) {
-        return table_interpolate(s.table_p, s.table_x, s.table_count, u);
+    if (table_covers(s, u) || (table_extend_down(s, u) && table_extend_up(s, u))) {
+        return table_draw_interpolate(s, u);
     }
     if (u > s.table_p[0]) return s.table_x[s.table_count - 1];
     return s.table_x[0];
+}
+
+double sample_cdf_table(DistSlot& s) { return cdf_table_value(s, rng()); }
+
+// One uniform per value, in order. The values whose u the table covers are
+// interpolated together, kInterpolateLanes at a time; a u that needs the
+// table extended first has those before it finished on the table they saw.
+void cdf_table_batch(DistSlot& s, double* out, int count) {
+    double u[kInterpolateLanes];
+    int pending = 0;  // values out[first ..] waiting for interpolation
+    int first = 0;
+    const auto flush = [&] {
+        table_draw_interpolate_lanes(s, u, out + first, pending);
+        pending = 0;
+    };
+    for (int i = 0; i < count; ++i) {
+        const double v = rng();
+        if (table_covers(s, v)) {
+            if (pending == 0) first = i;
+            u[pending++] = v;
+            if (pending == kInterpolateLanes) flush();
+            continue;
+        }
+        if (pending > 0) flush();
+        out[i] = cdf_table_value(s, v);
+    }
+    if (pending > 0) flush();
 }
 
 }  // namespace
@@ -190,6 +277,16 @@ double dvalue(DistSlot& s) {
         case kRayleigh: return sample_rayleigh(s, rng());
         case kDiscreteUniform: return sample_discrete_uniform(s, rng());
         default: return 0.0;
+    }
+}
+
+void dvalue_batch(DistSlot& s, double* out, int count) {
+    switch (s.sample_type) {
+        case kSampleCdfTable: cdf_table_batch(s, out, count); return;
+        case kSampleNormalBased: normal_based_batch(s, out, count); return;
+        default:
+            for (int i = 0; i < count; ++i) out[i] = dvalue(s);
+            return;
     }
 }
 

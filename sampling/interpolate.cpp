@@ -1,8 +1,14 @@
 // Inverse interpolation in a pre-calculated table: bisection for a block of
 // four points, then Neville's algorithm on them.
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "sampling/sampling.h"
+
+// The small steps of a draw, inlined into every caller (the guided and the
+// lane-wise paths).
+#define KVZ_INLINE inline __attribute__((always_inline))
 
 namespace kvz {
 
@@ -32,6 +38,16 @@ double flat_interpolate(const double* a, const double* b, int n, double u) {
     return b[lo] + (b[lo + 1] - b[lo]) * ((u - a[lo]) / (a[lo + 1] - a[lo]));
 }
 
+// The first of the four points for the last entry not above u (`lo`, or 0
+// when none is): an exact hit on the second entry starts at the first, and
+// the block never runs past the table's end.
+KVZ_INLINE int block_start(const double* a, int n, double u, int lo) {
+    int k = (n > 1 && u == a[1]) ? 1 : lo;
+    if (k + kBlockClampSpan > n) k = n - kBlockClampSpan;
+    if (k < 0) k = 0;  // tables shorter than five entries: start at the first
+    return k;
+}
+
 }  // namespace
 
 int table_locate(const double* a, int n, double u) {
@@ -46,10 +62,7 @@ int table_locate(const double* a, int n, double u) {
             hi = mid;
         }
     }
-    int k = (n > 1 && u == a[1]) ? 1 : lo;
-    if (k + kBlockClampSpan > n) k = n - kBlockClampSpan;
-    if (k < 0) k = 0;  // tables shorter than five entries: start at the first
-    return k;
+    return block_start(a, n, u, lo);
 }
 
 double table_interpolate(const double* a, const double* b, int n, double u) {
@@ -91,6 +104,238 @@ double table_interpolate(const double* a, const double* b, int n, double u) {
         y = y + correction;
     }
     return y;
+}
+
+namespace {
+
+// Two doubles in one SSE2 register, which every x86-64 and the 32-bit build
+// have (a vector extension of the compilers the library is built with).
+// Every operation on a pair is the IEEE operation on each double, so each
+// lane gives what one double gives. (Four or eight lanes with AVX2 or
+// AVX-512 were measured no faster: the lanes' look-ups, not the arithmetic,
+// bound a batch.)
+using Pair = double __attribute__((vector_size(16)));
+
+// Vectors go by reference and come back through one, so that the kernel
+// has one form for a double and for a vector of them.
+template <class V>
+KVZ_INLINE void magnitude(const V& v, V& out) {
+    using Bits = decltype(v < v);  // integers of a double's width
+    constexpr long long kNoSign = 0x7FFFFFFFFFFFFFFFLL;  // what fabs does: clear the sign bit
+    out = reinterpret_cast<V>(reinterpret_cast<Bits>(v) & kNoSign);
+}
+KVZ_INLINE void magnitude(const double& v, double& out) { out = std::fabs(v); }
+
+// y[ns] + first[ns] + second[ns] + third[ns], left to right, for the
+// nearest point ns = 3 if m3, else 2 if m2, else 1 if m1, else 0. One draw
+// indexes by ns (whose comparisons a processor cannot predict, so no branch
+// depends on them); a vector of draws blends lane by lane.
+KVZ_INLINE void path_sum(const bool& m1, const bool& m2, const bool& m3, const double* y,
+                         const double* first, const double* second, const double* third,
+                         double& out) {
+    const int k1 = m1, k2 = m2, k3 = m3;  // 0 or 1: arithmetic, not jumps
+    const int ns = k3 * 3 + (k3 ^ 1) * (k2 * 2 + (k2 ^ 1) * k1);
+    out = ((y[ns] + first[ns]) + second[ns]) + third[ns];
+}
+template <class V, class Mask>
+KVZ_INLINE void path_sum(const Mask& m1, const Mask& m2, const Mask& m3, const V* y,
+                         const V* first, const V* second, const V* third, V& out) {
+    const V y0 = m3 ? y[3] : m2 ? y[2] : m1 ? y[1] : y[0];
+    const V f = m3 ? first[3] : m2 ? first[2] : m1 ? first[1] : first[0];
+    const V g = m3 ? second[3] : m2 ? second[2] : m1 ? second[1] : second[0];
+    const V h = m3 ? third[3] : m2 ? third[2] : m1 ? third[1] : third[0];
+    out = ((y0 + f) + g) + h;
+}
+
+// Neville's algorithm on one block of four points (abscissae a, ordinates b),
+// unrolled: every intermediate value of the loop above is formed by the same
+// operations in the same order, and the corrections the loop's path through
+// the tableau picks are chosen by selects instead of branches. `flat` is set
+// where a difference of abscissae is zero, where the loop would hand the draw
+// to flat_interpolate. V is one double or a Pair (two draws at once).
+template <class V>
+KVZ_INLINE void neville_unrolled(const V* a, const V* b, const V& u, V& y, decltype(u < u)& flat) {
+    const V zero{};
+    const V h0 = a[0] - u, h1 = a[1] - u, h2 = a[2] - u, h3 = a[3] - u;
+    const V r0 = u - a[0], r1 = u - a[1], r2 = u - a[2], r3 = u - a[3];
+    V e0, e1, e2, e3;
+    magnitude(r0, e0);
+    magnitude(r1, e1);
+    magnitude(r2, e2);
+    magnitude(r3, e3);
+    // The nearest point, the first of equally near ones: ns = 3, 2, 1 or 0.
+    const auto m1 = e1 < e0;
+    const V dif1 = m1 ? e1 : e0;
+    const auto m2 = e2 < dif1;
+    const V dif2 = m2 ? e2 : dif1;
+    const auto m3 = e3 < dif2;
+    // Columns of the tableau: c and d of step mm at row i.
+    const V g10 = h0 - h1, g11 = h1 - h2, g12 = h2 - h3;
+    const V den10 = (b[1] - b[0]) / g10;
+    const V den11 = (b[2] - b[1]) / g11;
+    const V den12 = (b[3] - b[2]) / g12;
+    const V c10 = h0 * den10, d10 = h1 * den10;
+    const V c11 = h1 * den11, d11 = h2 * den11;
+    const V c12 = h2 * den12, d12 = h3 * den12;
+    const V g20 = h0 - h2, g21 = h1 - h3;
+    const V den20 = (c11 - d10) / g20;
+    const V den21 = (c12 - d11) / g21;
+    const V c20 = h0 * den20, d20 = h2 * den20;
+    const V c21 = h1 * den21, d21 = h3 * den21;
+    const V g30 = h0 - h3;
+    const V den30 = (c21 - d20) / g30;
+    const V c30 = h0 * den30, d30 = h3 * den30;
+    flat = (g10 == zero) | (g11 == zero) | (g12 == zero) | (g20 == zero) | (g21 == zero) |
+           (g30 == zero);
+    // The path from the nearest point: ns 0 takes c, c, c; 1 takes c, d, c;
+    // 2 takes d, d, c; 3 takes d, d, d.
+    const V first[kPoints] = {c10, c11, d11, d12};
+    const V second[kPoints] = {c20, d20, d20, d21};
+    const V third[kPoints] = {c30, c30, c30, d30};
+    path_sum(m1, m2, m3, b, first, second, third, y);
+}
+
+struct Block {
+    double a[kPoints];
+    double b[kPoints];
+};
+
+Block block_at(const DistSlot& s, int k) {
+    Block q;
+    for (int i = 0; i < kPoints; ++i) {
+        q.a[i] = s.table_p[k + i];
+        q.b[i] = s.table_x[k + i];
+    }
+    return q;
+}
+
+bool guide_usable(const DistSlot& s) {
+    return s.guide_ready != 0 && s.guide_count == s.table_count;
+}
+
+// The count of entries not above u, from the guide: those below the
+// bucket's first candidate all are, those from its last on all are not. A
+// bucket holds at most two entries almost everywhere (the table's steps in
+// probability are wider than a bucket except far in its tails): those are
+// counted without branches, longer runs are bisected.
+KVZ_INLINE int guided_count(const DistSlot& s, double u) {
+    const int j = static_cast<int>(u * kGuideBuckets);  // exact: a power of two
+    const int from = s.table_guide[j];
+    const int len = s.table_guide[j + 1] - from;
+    if (len <= 2) {
+        const int second = from + 1 < kTableSize ? from + 1 : from;  // read only inside the table
+        return from + ((len > 0) & (s.table_p[from < kTableSize ? from : 0] <= u)) +
+               ((len > 1) & (s.table_p[second] <= u));
+    }
+    const double* base = s.table_p + from;
+    int rest = len;
+    while (rest > 1) {
+        const int half = rest / 2;
+        base = base[half] <= u ? base + half : base;
+        rest -= half;
+    }
+    return static_cast<int>(base - s.table_p) + (*base <= u ? 1 : 0);
+}
+
+}  // namespace
+
+void build_table_guide(DistSlot& s) {
+    s.guide_ready = 0;
+    const int n = s.table_count;
+    if (n < kPoints || n > kTableSize) return;
+    // Only a table that never decreases has a last entry not above u that
+    // the bisection of table_locate is sure to find.
+    if (!(s.table_p[0] == s.table_p[0])) return;
+    for (int i = 1; i < n; ++i) {
+        if (!(s.table_p[i] >= s.table_p[i - 1])) return;
+    }
+    int c = 0;
+    for (int j = 0; j <= kGuideBuckets; ++j) {
+        const double edge = static_cast<double>(j) / kGuideBuckets;
+        while (c < n && s.table_p[c] <= edge) ++c;
+        s.table_guide[j] = static_cast<std::uint16_t>(c);
+    }
+    s.guide_count = n;
+    s.guide_ready = 1;
+}
+
+namespace {
+
+// guided_locate for a slot whose guide is usable.
+KVZ_INLINE int guided_block(const DistSlot& s, double u) {
+    const int n = s.table_count;
+    if (!(u >= 0.0 && u < 1.0)) return table_locate(s.table_p, n, u);
+    const int count = guided_count(s, u);
+    return block_start(s.table_p, n, u, count > 0 ? count - 1 : 0);
+}
+
+}  // namespace
+
+int guided_locate(const DistSlot& s, double u) {
+    if (!guide_usable(s)) return table_locate(s.table_p, s.table_count, u);
+    return guided_block(s, u);
+}
+
+double table_draw_interpolate(const DistSlot& s, double u) {
+    if (!guide_usable(s)) return table_interpolate(s.table_p, s.table_x, s.table_count, u);
+    const Block q = block_at(s, guided_block(s, u));
+    bool flat = false;
+    double y;
+    neville_unrolled(q.a, q.b, u, y, flat);
+    return flat ? flat_interpolate(s.table_p, s.table_x, s.table_count, u) : y;
+}
+
+namespace {
+
+constexpr int kLanes = kInterpolateLanes;
+using Rows = double[kPoints][kLanes];
+
+// Neville on every lane of the rows, sizeof(V) / sizeof(double) lanes at a
+// time; flat[l] is nonzero where lane l needs flat_interpolate.
+template <class V>
+KVZ_INLINE void interpolate_rows_by(const Rows& a, const Rows& b, const double* v, double* y,
+                                    long long* flat) {
+    constexpr int kWidth = sizeof(V) / sizeof(double);
+    static_assert(kLanes % kWidth == 0, "whole vectors of lanes");
+    for (int l = 0; l < kLanes; l += kWidth) {
+        V va[kPoints], vb[kPoints], vu;
+        for (int i = 0; i < kPoints; ++i) {
+            std::memcpy(&va[i], &a[i][l], sizeof(V));
+            std::memcpy(&vb[i], &b[i][l], sizeof(V));
+        }
+        std::memcpy(&vu, &v[l], sizeof(V));
+        decltype(vu < vu) vflat;
+        V vy;
+        neville_unrolled(va, vb, vu, vy, vflat);
+        std::memcpy(&y[l], &vy, sizeof(V));
+        std::memcpy(&flat[l], &vflat, sizeof(V));
+    }
+}
+
+}  // namespace
+
+void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* out, int count) {
+    if (!guide_usable(s) || count > kInterpolateLanes) {
+        for (int l = 0; l < count; ++l) out[l] = table_draw_interpolate(s, u[l]);
+        return;
+    }
+    alignas(16) double a[kPoints][kLanes];
+    alignas(16) double b[kPoints][kLanes];
+    alignas(16) double v[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        v[l] = u[l < count ? l : 0];  // idle lanes repeat the first value
+        const int k = guided_block(s, v[l]);
+        for (int i = 0; i < kPoints; ++i) {
+            a[i][l] = s.table_p[k + i];
+            b[i][l] = s.table_x[k + i];
+        }
+    }
+    alignas(16) double y[kLanes];
+    alignas(16) long long flat[kLanes];
+    interpolate_rows_by<Pair>(a, b, v, y, flat);
+    for (int l = 0; l < count; ++l) {
+        out[l] = flat[l] ? flat_interpolate(s.table_p, s.table_x, s.table_count, v[l]) : y[l];
+    }
 }
 
 }  // namespace kvz

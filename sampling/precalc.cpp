@@ -145,11 +145,13 @@ void prepare_cdf_table(DistSlot& s) {
         s.table_p[i] = cumulative(s, s.table_x[i]);
     }
     s.table_count = kCdfTableCount;
+    build_table_guide(s);
 }
 
 }  // namespace
 
 void precalc(DistSlot& s) {
+    s.guide_ready = 0;  // only a cumulative table gets a guide, below
     s.sample_type = choose_sample_type(s);
     switch (s.sample_type) {
         case kTriangular: prepare_triangular(s); break;
@@ -169,6 +171,7 @@ void precalc(DistSlot& s) {
 // table. A step that does not move outward cannot extend the table.
 bool table_extend_down(DistSlot& s, double u) {
     if (s.table_count <= 0) return false;  // no table to extend
+    const int count = s.table_count;
     while (s.table_p[0] > u && s.table_count < kTableSize) {
         const double end = s.minimum < s.table_x[0] ? s.minimum : s.table_x[0];
         const double next = s.mean - (s.mean - end) * kExtendGrowth;
@@ -186,6 +189,7 @@ bool table_extend_down(DistSlot& s, double u) {
         }
         s.table_x[0] = s.minimum;
     }
+    if (s.table_count != count) build_table_guide(s);
     if (u < s.table_p[0]) {
         s.pmin_extend = 1;
         return false;
@@ -196,6 +200,7 @@ bool table_extend_down(DistSlot& s, double u) {
 // Mirror image of table_extend_down at the upper end.
 bool table_extend_up(DistSlot& s, double u) {
     if (s.table_count <= 0) return false;
+    const int count = s.table_count;
     while (s.table_p[s.table_count - 1] < u && s.table_count < kTableSize) {
         const double last = s.table_x[s.table_count - 1];
         const double end = s.maximum > last ? s.maximum : last;
@@ -211,6 +216,7 @@ bool table_extend_up(DistSlot& s, double u) {
         }
         s.table_x[m] = s.maximum;
     }
+    if (s.table_count != count) build_table_guide(s);
     if (s.table_p[s.table_count - 1] < u) {
         s.pmax_extend = 1;
         return false;

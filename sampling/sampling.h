@@ -108,10 +108,22 @@ int table_locate(const double* a, int n, double u);
 // Four-point Neville interpolation of b over a at u.
 double table_interpolate(const double* a, const double* b, int n, double u);
 
+// The slot's cumulative table with its guide (see DistSlot): the same block
+// as table_locate and the same value as table_interpolate, bit for bit, for
+// every u. Without a usable guide they are those two.
+void build_table_guide(DistSlot& s);
+int guided_locate(const DistSlot& s, double u);
+double table_draw_interpolate(const DistSlot& s, double u);
+// Up to kInterpolateLanes values at once (the same operations per value).
+constexpr int kInterpolateLanes = 8;
+void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* out, int count);
+
 void precalc(DistSlot& s);
 bool table_extend_down(DistSlot& s, double u);
 bool table_extend_up(DistSlot& s, double u);
 
 double dvalue(DistSlot& s);
+// `count` values, each equal to what dvalue would give in turn.
+void dvalue_batch(DistSlot& s, double* out, int count);
 
 }  // namespace kvz

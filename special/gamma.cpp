@@ -30,9 +30,10 @@ double log_gamma(double x) {
     return -t + std::log(kSqrtTwoPi * s / x);
 }
 
-double incomplete_gamma_series(double a, double x, double& log_gamma_a) {
-    const double g = log_gamma(a);
-    log_gamma_a = g;
+namespace {
+
+// The series and the continued fraction with g = ln Γ(a) given.
+double gamma_series(double a, double x, double g) {
     double ap = a;
     double term = 1 / a;
     double sum = term;
@@ -46,9 +47,7 @@ double incomplete_gamma_series(double a, double x, double& log_gamma_a) {
     return sum * std::exp(-x + a * std::log(x) - g);
 }
 
-double incomplete_gamma_fraction(double a, double x, double& log_gamma_a) {
-    const double g = log_gamma(a);
-    log_gamma_a = g;
+double gamma_fraction(double a, double x, double g) {
     double b = x + 1 - a;
     double c = 1 / kTiny;
     double d = 1 / b;
@@ -68,12 +67,28 @@ double incomplete_gamma_fraction(double a, double x, double& log_gamma_a) {
     return std::exp(-x + a * std::log(x) - g) * h;
 }
 
+}  // namespace
+
+double incomplete_gamma_series(double a, double x, double& log_gamma_a) {
+    log_gamma_a = log_gamma(a);
+    return gamma_series(a, x, log_gamma_a);
+}
+
+double incomplete_gamma_fraction(double a, double x, double& log_gamma_a) {
+    log_gamma_a = log_gamma(a);
+    return gamma_fraction(a, x, log_gamma_a);
+}
+
 double incomplete_gamma(double a, double x) {
-    double g;
+    if (x == 0) return 0;
+    return incomplete_gamma_given(a, x, log_gamma(a));
+}
+
+double incomplete_gamma_given(double a, double x, double log_gamma_a) {
     if (x == 0) return 0;
     if (x == std::numeric_limits<double>::infinity()) return 1;  // the limit, where the fraction has none
-    if (x < a + 1) return incomplete_gamma_series(a, x, g);
-    return 1 - incomplete_gamma_fraction(a, x, g);
+    if (x < a + 1) return gamma_series(a, x, log_gamma_a);
+    return 1 - gamma_fraction(a, x, log_gamma_a);
 }
 
 double normal_integral(double z) {

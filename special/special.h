@@ -8,6 +8,9 @@ double log_gamma(double x);
 
 // Regularised lower incomplete gamma function P(a, x).
 double incomplete_gamma(double a, double x);
+// The same with ln Γ(a) given (as log_gamma(a) gives it), for callers that
+// evaluate many x at one shape.
+double incomplete_gamma_given(double a, double x, double log_gamma_a);
 // P(a, x) by its power series; ln Γ(a) is handed back in log_gamma_a.
 double incomplete_gamma_series(double a, double x, double& log_gamma_a);
 // Q(a, x) = 1 − P(a, x) by its continued fraction; ln Γ(a) handed back.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 namespace kvz {
 namespace {
 
+using testing::initialised;
 using testing::prepared;
 using testing::SlotSetup;
 
@@ -170,6 +172,175 @@ TEST(FastPaths, CumulativeTableDrawsEqualExtensionThenInterpolation) {
         set_rng_type(0, 5);
         for (int d = 0; d < kDraws; ++d) ASSERT_EQ(drawn[d], reference_cdf_draw(*ref, rng())) << d;
         EXPECT_EQ(s->table_count, ref->table_count);
+    }
+}
+
+// ---- Cumulative tables: the guide finds the block table_locate finds, and
+// the unrolled interpolation gives table_interpolate's value.
+
+// Generator outputs (t + 1) / 16777218 within `reach` steps of v.
+std::vector<double> outputs_near(double v, int reach) {
+    std::vector<double> u;
+    const double t = std::floor(v * 16777218.0) - 1.0;
+    for (int d = -reach; d <= reach; ++d) {
+        const double k = t + d;
+        if (k >= 0 && k <= 16777215) u.push_back((k + 1.0) / 16777218.0);
+    }
+    return u;
+}
+
+// Every u of interest for a table: the generator's outputs around each entry
+// and each bucket edge of the guide, the entries and edges themselves and the
+// doubles next to them, and a sweep through all outputs.
+std::vector<double> probes(const DistSlot& s) {
+    std::vector<double> u;
+    const auto around = [&u](double v) {
+        for (double w : outputs_near(v, 3)) u.push_back(w);
+        for (double w : {v, std::nextafter(v, 0.0), std::nextafter(v, 1.0)}) {
+            if (w >= 0 && w < 1) u.push_back(w);
+        }
+    };
+    for (int i = 0; i < s.table_count; ++i) around(s.table_p[i]);
+    for (int j = 0; j <= kGuideBuckets; ++j) around(static_cast<double>(j) / kGuideBuckets);
+    for (std::uint32_t t = 0; t < 16777216u; t += 251) u.push_back((t + 1.0) / 16777218.0);
+    return u;
+}
+
+void expect_guided_equals_plain(const DistSlot& s) {
+    ASSERT_EQ(s.guide_ready, 1);
+    ASSERT_EQ(s.guide_count, s.table_count);
+    for (double u : probes(s)) {
+        ASSERT_EQ(guided_locate(s, u), table_locate(s.table_p, s.table_count, u)) << u;
+        const double plain = table_interpolate(s.table_p, s.table_x, s.table_count, u);
+        const double fast = table_draw_interpolate(s, u);
+        ASSERT_TRUE(std::memcmp(&plain, &fast, sizeof(double)) == 0) << u << " " << plain << " " << fast;
+    }
+}
+
+const SlotSetup kCdfTableSetups[] = {
+    {kGamma, {{&DistSlot::scale, 2.0}, {&DistSlot::shape_a, 3.0}}},
+    {kGamma, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, 0.5}}},  // steep near 0
+    {kBeta, {{&DistSlot::maximum, 1.0}, {&DistSlot::shape_a, 2.0}, {&DistSlot::shape_b, 3.0}}},
+    {kNormal, {{&DistSlot::stdev, 1.0}}, 0, true, -1.0, true, 2.0},
+    {kInverseGaussian, {{&DistSlot::mean, 1.0}, {&DistSlot::scale, 2.0}}},
+    {kExpPower, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, 1.5}}},
+};
+
+TEST(FastPaths, GuidedTableLookupEqualsBisectionAndNeville) {
+    for (const auto& setup : kCdfTableSetups) {
+        SCOPED_TRACE(setup.dtype);
+        auto s = prepared(setup);
+        ASSERT_EQ(s->sample_type, kSampleCdfTable);
+        expect_guided_equals_plain(*s);
+    }
+}
+
+TEST(FastPaths, GuideFollowsTheTableThroughFlatStretchesAndExtensions) {
+    auto s = prepared(kCdfTableSetups[0]);
+    // A flat stretch, a run of equal probabilities that are a generator
+    // output, and two equal entries on a bucket edge.
+    for (int i = 300; i < 310; ++i) s->table_p[i] = s->table_p[300];
+    const double out = std::ceil(s->table_p[500] * 16777218.0) / 16777218.0;
+    ASSERT_LE(out, s->table_p[503]);
+    for (int i = 500; i < 503; ++i) s->table_p[i] = out;
+    const double edge = std::ceil(s->table_p[600] * kGuideBuckets) / kGuideBuckets;
+    ASSERT_LE(edge, s->table_p[602]);
+    s->table_p[600] = s->table_p[601] = edge;
+    build_table_guide(*s);
+    expect_guided_equals_plain(*s);
+    // Extensions at both ends rebuild the guide for the longer table.
+    const int before = s->table_count;
+    ASSERT_TRUE(table_extend_down(*s, s->table_p[0] / 1e6));
+    ASSERT_TRUE(table_extend_up(*s, 1.0 - (1.0 - s->table_p[s->table_count - 1]) / 1e6));
+    ASSERT_GT(s->table_count, before + 1);
+    expect_guided_equals_plain(*s);
+    // A table that goes down somewhere gets no guide: both paths bisect.
+    s->table_p[700] = s->table_p[699] / 2;
+    build_table_guide(*s);
+    EXPECT_EQ(s->guide_ready, 0);
+    const double u = s->table_p[699];
+    EXPECT_EQ(table_draw_interpolate(*s, u),
+              table_interpolate(s->table_p, s->table_x, s->table_count, u));
+}
+
+// ---- Factors that do not depend on x, stored by dinitialise: the
+// exponential power density's 2^(a/2 + 1) and Γ(a/2 + 1), the gamma
+// cumulative's ln Γ(a). They give the table, and every value, that working
+// them out at every x gives.
+
+TEST(FastPaths, StoredShapeFactorsGiveTheSameValues) {
+    struct Case {
+        int dtype;
+        double shape;
+        Flag DistSlot::*stored;
+    };
+    const Case cases[] = {
+        {kExpPower, 0.5, &DistSlot::power_norm_set},
+        {kExpPower, 1.5, &DistSlot::power_norm_set},
+        {kExpPower, 400.0, &DistSlot::power_norm_set},  // the factors overflow
+        {kGamma, 0.5, &DistSlot::gamma_log_set},
+        {kGamma, 3.0, &DistSlot::gamma_log_set},
+        {kChiSquare, 5.0, &DistSlot::gamma_log_set},
+        {kErlang, 4.0, &DistSlot::gamma_log_set},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.dtype << " shape " << c.shape);
+        const SlotSetup setup{c.dtype, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, c.shape}}};
+        auto stored = prepared(setup);
+        ASSERT_EQ((*stored).*c.stored, 1);
+        auto fresh = initialised(setup);
+        (*fresh).*c.stored = 0;
+        precalc(*fresh);
+        ASSERT_EQ(stored->table_count, fresh->table_count);
+        EXPECT_EQ(std::memcmp(stored->table_p, fresh->table_p, sizeof(double) * stored->table_count), 0);
+        EXPECT_EQ(std::memcmp(stored->table_x, fresh->table_x, sizeof(double) * stored->table_count), 0);
+        // A shape changed after dinitialise is not served the stored factors.
+        auto changed = initialised(setup);
+        changed->shape_a = c.shape * 1.25;
+        auto plain = initialised(setup);
+        plain->shape_a = c.shape * 1.25;
+        (*plain).*c.stored = 0;
+        for (double x : {-3.0, -0.5, 0.0, 0.25, 2.0, 7.5, 30.0}) {
+            const double d[2] = {density(*changed, x), density(*plain, x)};
+            const double f[2] = {cumulative(*changed, x), cumulative(*plain, x)};
+            EXPECT_EQ(std::memcmp(&d[0], &d[1], sizeof(double)), 0) << x;
+            EXPECT_EQ(std::memcmp(&f[0], &f[1], sizeof(double)), 0) << x;
+        }
+    }
+}
+
+// ---- Batches: value for value what single draws give, and the same slot after.
+
+TEST(FastPaths, BatchDrawsEqualSingleDraws) {
+    const SlotSetup setups[] = {
+        kCdfTableSetups[0],
+        kCdfTableSetups[3],  // truncated: u beyond the table stops at its ends
+        {kGamma, {{&DistSlot::scale, 2.0}, {&DistSlot::shape_a, 3.0}}, 0, true, 0.0, true, 40.0},
+        {kNormal, {{&DistSlot::mean, 1.0}, {&DistSlot::stdev, 2.0}}},
+        {kLognormal, {{&DistSlot::lmean, 0.5}, {&DistSlot::lstdev, 0.25}}},
+        {kNormalBinomial, {{&DistSlot::p, 0.3}}, 100},
+        {kNormalPoisson, {{&DistSlot::mean, 50.0}}},
+        {kExponential, {{&DistSlot::mean, 2.0}}},
+    };
+    for (const auto& setup : setups) {
+        SCOPED_TRACE(setup.dtype);
+        for (int count : {1, 7, 8, 9, 1000, 4099}) {
+            auto batch = prepared(setup);
+            auto single = std::make_unique<DistSlot>();  // a byte copy, padding included
+            std::memcpy(static_cast<void*>(single.get()), batch.get(), sizeof(DistSlot));
+            set_rng_type(0, 17);
+            std::vector<double> got(count);
+            dvalue_batch(*batch, got.data(), count);
+            const std::uint32_t state = generator().rng_state;
+            set_rng_type(0, 17);
+            for (int i = 0; i < count; ++i) {
+                const double want = dvalue(*single);
+                ASSERT_TRUE(std::memcmp(&want, &got[i], sizeof(double)) == 0)
+                    << "count " << count << " value " << i << ": " << want << " " << got[i];
+            }
+            EXPECT_EQ(generator().rng_state, state);
+            EXPECT_EQ(std::memcmp(batch.get(), single.get(), sizeof(DistSlot)), 0) << count;
+        }
     }
 }
 
