@@ -16,6 +16,7 @@
 #include "corr/matrix.h"
 #include "corr/ranks.h"
 #include "sampling/sampling.h"
+#include "special/special.h"
 
 namespace kvz {
 
@@ -28,7 +29,6 @@ using ColumnMap = Eigen::Map<Eigen::MatrixXd>;
 // more; otherwise it stops after kMaxPasses passes and keeps the best.
 constexpr double kPassTolerance = 0.015;
 constexpr int kMaxPasses = 8;
-constexpr double kPi = 3.141592653589793;
 
 // The workspace, carved into n x k column-major blocks and n-long rows.
 struct Workspace {

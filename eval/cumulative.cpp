@@ -16,7 +16,6 @@ namespace kvz {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 // Sum of the masses at the whole numbers from `start` up to x, within the
 // slot's support, divided by t_factor once. It begins at the first mass that

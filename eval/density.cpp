@@ -14,7 +14,6 @@ namespace kvz {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 // Stands in for the infinite beta density at a pole.
 constexpr double kPoleDensity = 1e9;
 // Above this shape the power-function density at its upper end is reported invalid.

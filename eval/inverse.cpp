@@ -7,12 +7,12 @@
 #include "eval/masses.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
+#include "special/special.h"
 
 namespace kvz {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 // The bisection ends once the cumulative value is this close to p.
 constexpr double kBisectionTolerance = 1e-6;
@@ -36,9 +36,6 @@ double triangular_inverse(const DistSlot& s, double p) {
     const double q = 1 - p;
     return s.maximum - std::sqrt(q * (s.maximum - s.minimum) * (s.maximum - s.mode));
 }
-
-// x + 0.5 truncated toward zero, kept as a double (no integer overflow).
-double made_whole(double x) { return std::trunc(x + 0.5); }
 
 // The quantile of an untruncated slot of base type `base`.
 double inverse_formula(const DistSlot& s, int base, double p) {

@@ -72,18 +72,16 @@ inline double deviance(double x, double m) {
 // small, so forming it from them loses the digits that a sum over millions
 // of masses needs.
 inline double log_poisson_mass(double mean, double x) {
-    constexpr double kTwoPi = 6.283185307179586;
     if (x == 0) return -mean;
-    return -stirling_remainder(x) - deviance(x, mean) - 0.5 * std::log(kTwoPi * x);
+    return -stirling_remainder(x) - deviance(x, mean) - 0.5 * std::log(2 * kPi * x);
 }
 
 // ln of the binomial mass at a whole x, likewise.
 inline double log_binomial_mass(double n, double p, double x) {
-    constexpr double kTwoPi = 6.283185307179586;
     if (x == 0) return n * log_one_minus(p);
     if (x == n) return n * std::log(p);
     const double remainder = stirling_remainder(n) - stirling_remainder(x) - stirling_remainder(n - x);
-    const double spread = std::log(kTwoPi) + std::log(x) + std::log1p(-x / n);
+    const double spread = std::log(2 * kPi) + std::log(x) + std::log1p(-x / n);
     return remainder - deviance(x, n * p) - deviance(n - x, n * (1 - p)) - 0.5 * spread;
 }
 

@@ -80,6 +80,14 @@ inline bool off_the_whole_numbers(const DistSlot& s, double x) {
     return support_row(s.dtype).whole_numbers && x != std::floor(x);
 }
 
+// A value of a normal approximation made whole: x + 0.5 truncated toward
+// zero, as an integer conversion gives it but kept as a double (no overflow),
+// and never −0 (a value between −1.5 and −0.5 is +0).
+inline double made_whole(double x) {
+    const double w = std::trunc(x + 0.5);
+    return w == 0.0 ? 0.0 : w;
+}
+
 // The one value of a degenerate slot: its value where no cut excludes it;
 // where one does no mass is left, and the slot reports the cut point on the
 // value's side.

@@ -13,7 +13,6 @@ namespace kvz {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 double gamma_of(double x) { return std::exp(log_gamma(x)); }
 

@@ -182,7 +182,7 @@ void normal_binomial_working(DistSlot& s) {
 void normal_poisson_working(DistSlot& s) {
     s.stdev = std::sqrt(s.mean);
     s.minimum = 0;
-    s.maximum = std::trunc(inverse(s, kRangeHighProbability) + 0.5);
+    s.maximum = made_whole(inverse(s, kRangeHighProbability));
 }
 
 }  // namespace

@@ -6,19 +6,11 @@
 #include "eval/eval.h"
 #include "interface/catalogue.h"
 #include "sampling/sampling.h"
+#include "special/special.h"
 
 namespace kvz {
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-// A value made whole by truncation toward zero, as an integer conversion
-// gives it: a result between -1 and 0 is +0, not -0.
-double make_whole(double v) {
-    const double w = std::trunc(v);
-    return w == 0.0 ? 0.0 : w;
-}
 
 double sample_triangular(const DistSlot& s, double u) {
     if (u == s.sample_c1) return s.mode;
@@ -58,7 +50,7 @@ inline double normal_based_variate(const DistSlot& s, double z) {
         case kLognormal:
         case kLognormalByMedian: return std::exp(s.lmean + s.lstdev * z);
         case kNormalBinomial: {
-            double a = make_whole(z * s.stdev + s.mean + 0.5);
+            double a = made_whole(z * s.stdev + s.mean);
             if (a < s.minimum) {
                 a = s.minimum;
             } else if (a > s.maximum) {
@@ -67,7 +59,7 @@ inline double normal_based_variate(const DistSlot& s, double z) {
             return a;
         }
         case kNormalPoisson: {
-            const double a = make_whole(z * s.stdev + s.mean + 0.5);
+            const double a = made_whole(z * s.stdev + s.mean);
             return a < 0 ? 0.0 : a;
         }
         default: return z * s.stdev + s.mean;

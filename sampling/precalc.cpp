@@ -8,12 +8,12 @@
 #include "eval/masses.h"
 #include "interface/catalogue.h"
 #include "sampling/sampling.h"
+#include "special/special.h"
 
 namespace kvz {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 // Cumulative table: 500 equal steps each side of the median.
 constexpr int kHalfSteps = 500;

@@ -28,6 +28,9 @@ double log_normal_tail(double z);
 double beta_function(double a, double b);
 
 // x! of the whole part of x; from log_gamma above 32. Below 2 (negative x too) it is 1.
+// π, as every formula of the library takes it.
+constexpr double kPi = 3.141592653589793;
+
 // factorial() forms a running product up to this value and exp(log_gamma(x + 1))
 // above it.
 constexpr double kFactorialSwitch = 32;

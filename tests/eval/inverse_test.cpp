@@ -319,5 +319,17 @@ TEST(InverseWhole, ContinuousSlotsAndTheEndsAnswerAsTheInverse) {
     for (double p : {1.0, kInf}) EXPECT_EQ(inverse_whole(*poisson, p), 14) << p;
 }
 
+// The normal approximations' values are made whole one way everywhere (the
+// quantile, the draws, the working range): x + 0.5 truncated toward zero,
+// never −0.
+TEST(MadeWhole, HalfUpTowardZeroWithoutNegativeZero) {
+    struct Case { double x, expected; };
+    const Case cases[] = {{2.5, 3}, {2.4, 2}, {-0.7, 0}, {-0.5, 0}, {-1.5, -1}, {-1.6, -1}, {1e300, 1e300}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(made_whole(c.x), c.expected) << c.x;
+        EXPECT_FALSE(std::signbit(made_whole(c.x)) && c.expected == 0) << c.x;
+    }
+}
+
 }  // namespace
 }  // namespace kvz
