@@ -81,12 +81,13 @@ DiscreteRange discrete_range(const DistSlot& s) {
     return r;
 }
 
-bool zero_mass_ends_tail(const DistSlot& s) {
-    return s.dtype != kNormalBinomial && s.dtype != kNormalPoisson;
-}
+// Both from the catalogue's supports: the types whose masses live on whole
+// numbers are the ones that form them directly.
+bool zero_mass_ends_tail(const DistSlot& s) { return support_row(s.dtype).whole_numbers; }
 
 bool upper_end_is_search_end(const DistSlot& s) {
-    return s.dtype == kPoisson || s.dtype == kGeometric || s.dtype == kLogSeries;
+    const SupportRow row = support_row(s.dtype);
+    return row.whole_numbers && row.upper == End::open;
 }
 
 double last_moving_mass(const DistSlot& s, double first, double last) {
