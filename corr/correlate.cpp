@@ -262,6 +262,11 @@ void correlated_draw(const CorrelatedDraw& d) {
             best_gap = gap;
             best_reached = reached;
             std::swap(place, best);
+        } else if (!usable) {
+            // A repaired target lies on the edge of the correlation matrices
+            // (it is singular), which rank orderings only approach: once a
+            // pass comes no closer, later ones do not either.
+            break;
         }
         if (gap <= kPassTolerance || !cholesky_factor(reached, own)) break;
         aim = pass == 0 ? decoupled(goal, reached) : next_aim(aim, reached, goal);
