@@ -1,9 +1,7 @@
 // Cumulative distribution of an initialised slot: closed forms, the special
 // functions, sums of the probability mass and, for the exponential power
 // type, the integral of the density.
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 
 #include "eval/eval.h"
@@ -83,11 +81,7 @@ double exp_power_cumulative(const DistSlot& s, double x) {
 // ln Γ(a) stored in the slot when it belongs to its shape (the same bits),
 // else worked out here.
 double stored_gamma_log(const DistSlot& s) {
-    if (s.gamma_log_set &&
-        std::bit_cast<std::uint64_t>(s.gamma_log_shape) == std::bit_cast<std::uint64_t>(s.shape_a)) {
-        return s.gamma_log;
-    }
-    return log_gamma(s.shape_a);
+    return stored_for_shape(s, s.gamma_log_set, s.gamma_log_shape) ? s.gamma_log : log_gamma(s.shape_a);
 }
 
 // Φ(s(x/μ − 1)) + exp(2λ/μ) Φ(−s(x/μ + 1)) with s = √(λ/x). The second term

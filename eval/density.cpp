@@ -1,8 +1,6 @@
 // Density and probability mass of an initialised slot, and the validity test
 // at the poles.
-#include <bit>
 #include <cmath>
-#include <cstdint>
 
 #include "eval/eval.h"
 #include "eval/log_mass.h"
@@ -95,10 +93,8 @@ double gamma_density(const DistSlot& s, double x) {
 // The slot's stored factors when they belong to its shape (the same bits),
 // else worked out here.
 ExpPowerNorm stored_exp_power_norm(const DistSlot& s) {
-    if (s.power_norm_set && std::bit_cast<std::uint64_t>(s.power_norm_shape) ==
-                                std::bit_cast<std::uint64_t>(s.shape_a)) {
+    if (stored_for_shape(s, s.power_norm_set, s.power_norm_shape))
         return {s.power_norm_exponent, s.power_norm_two, s.power_norm_gamma};
-    }
     return exp_power_norm(s.shape_a);
 }
 

@@ -4,13 +4,22 @@
 // probability at or beyond the ends of [0, 1] answers.
 #pragma once
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "interface/catalogue.h"
 #include "interface/slot.h"
 
 namespace kvz {
+
+// Whether factors dinitialise stored (`set`) for a shape still belong to the
+// slot: its shape_a is that shape bit for bit. A slot whose shape changed
+// since works them out afresh.
+inline bool stored_for_shape(const DistSlot& s, Flag set, double shape) {
+    return set && std::bit_cast<std::uint64_t>(shape) == std::bit_cast<std::uint64_t>(s.shape_a);
+}
 
 // Whether the slot's truncation flags cut its distribution: types without a
 // truncation step (the degenerate type, codes that dinitialise does not
