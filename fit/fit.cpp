@@ -377,6 +377,11 @@ int refusal(int slot, int dtype, const double* data, int n, void* work, std::siz
     if (!std::isnan(ends.minimum) && !std::isnan(ends.maximum) && !(ends.minimum < ends.maximum))
         return KVZ_FIT_OUTSIDE_SUPPORT;
     const bool discrete = is_discrete(base);
+    // The ends a discrete type reads are whole numbers (NaN, to estimate, passes).
+    auto whole_or_estimated = [](double v) { return std::isnan(v) || v == std::floor(v); };
+    if (discrete && ((ends.lower == End::minimum && !whole_or_estimated(ends.minimum)) ||
+                     (ends.upper == End::maximum && !whole_or_estimated(ends.maximum))))
+        return KVZ_FIT_OUTSIDE_SUPPORT;
     const int trials = reads_trials(dtype) ? result->n : 0;
     const bool cut = cut_applies(*host, dtype);
     for (int i = 0; i < n; ++i)
