@@ -284,17 +284,18 @@ void report_inputs(int dtype, const Family& f, const DistSlot& s, kvz_fit_inputs
 
 // Sets the estimated ends in the record and returns those in force
 // (lo, hi); false when the data leave no room for them (every value equal).
-bool place_ends(const Ends& e, const Sample& s, bool discrete, DistSlot& slot, double& lo, double& hi) {
-    const double range = s.last - s.first;
-    const double widen = discrete ? 0.0 : range / (s.n - 1);
+bool place_ends(const Ends& e, const double* sorted, int n, bool discrete, DistSlot& slot, double& lo, double& hi) {
+    const double first = sorted[0], last = sorted[n - 1];
+    const double range = last - first;
+    const double widen = discrete ? 0.0 : range / (n - 1);
     lo = 0;
     hi = kInf;
     if (e.lower == End::minimum || e.lower == End::mode) {
-        lo = !std::isnan(e.minimum) ? e.minimum : (e.lower == End::mode ? s.first : s.first - widen);
+        lo = !std::isnan(e.minimum) ? e.minimum : (e.lower == End::mode ? first : first - widen);
         (e.lower == End::mode ? slot.mode : slot.minimum) = lo;
     }
     if (e.upper == End::maximum) {
-        hi = !std::isnan(e.maximum) ? e.maximum : s.last + widen;
+        hi = !std::isnan(e.maximum) ? e.maximum : last + widen;
         slot.maximum = hi;
     }
     if (e.lower == End::open) lo = -kInf;
@@ -318,8 +319,7 @@ int run_fit(DistSlot& host, int dtype, const double* data, int n, const Workspac
         fitted.n = trials;
     }
     double lo, hi;
-    Sample probe = summarise(w.x, n, base, kNaN, kNaN, trials);
-    if (!place_ends(ends, probe, discrete, fitted, lo, hi)) return KVZ_FIT_NO_CONVERGENCE;
+    if (!place_ends(ends, w.x, n, discrete, fitted, lo, hi)) return KVZ_FIT_NO_CONVERGENCE;
     const Sample sample = summarise(w.x, n, base, lo, hi, trials);
 
     std::memcpy(w.plain, &fitted, sizeof(DistSlot));
