@@ -86,8 +86,10 @@ bool inside(double x, bool discrete, const Ends& e, int trials, const DistSlot& 
         case End::one:
             if (x < 1) return false;
             break;
+        case End::mode:  // the Pareto's bound: positive values only
+            if (!(x > 0)) return false;
+            [[fallthrough]];
         case End::minimum:
-        case End::mode:
             if (x < e.minimum) return false;  // never for an estimated (NaN) end
             break;
         default:

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/rules.h"
 #include "fit/measures.h"
 #include "interface/catalogue.h"
 #include "special/special.h"
@@ -108,11 +109,22 @@ double fitted_cumulative(const DistSlot& s, double x) {
     return std::clamp((f - lo) / (hi - lo), 0.0, 1.0);
 }
 
+// ln density(s, x). Far out in a tail the density underflows to 0; the types
+// with a logarithmic density of the library's own (normal, lognormal) then
+// take it from there, rescaled by the cut as the density is.
+double log_of_density(const DistSlot& s, double x) {
+    const double d = density(s, x);
+    if (d > 0 || place_of(s, x) != Place::inside) return std::log(d);
+    const double l = log_density(s, x);
+    if (std::isnan(l)) return std::log(d);
+    return l + (s.t_tail != kNoTail ? -s.t_log_kept : std::log(s.t_factor));
+}
+
 double library_loglik(const DistSlot& s, const double* x, int n) {
     double sum = 0;
     for (int i = 0; i < n;) {
         const int run = run_length(x, n, i);
-        sum += run * std::log(density(s, x[i]));
+        sum += run * log_of_density(s, x[i]);
         i += run;
     }
     return sum;

@@ -58,7 +58,9 @@
 /* work is null or work_bytes is below fit_pdf_work_size(dtype, n). */
 #define KVZ_FIT_SMALL_WORKSPACE (-7)
 /* The likelihood has no finite maximum the optimiser could reach (for
- * instance every value equal where the type needs a spread). */
+ * instance every value equal where the type needs a spread), or the fitted
+ * density is 0 in double precision at one of the values (a far outlier for a
+ * type with light tails). */
 #define KVZ_FIT_NO_CONVERGENCE (-8)
 
 /* The inputs of a fitted type, one member per setter. */

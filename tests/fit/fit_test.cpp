@@ -310,6 +310,8 @@ TEST(Fit, RefusalsComeInTheHeadersOrderAndLeaveTheSlot) {
         {"NaN", kSlot, 12, {1.0, kNaN, 2.0}, kNaN, kNaN, false, false, false, KVZ_FIT_NOT_FINITE},
         {"infinity", kSlot, 4, {1.0, -inf, 2.0}, kNaN, kNaN, false, false, false, KVZ_FIT_NOT_FINITE},
         {"zero for a gamma", kSlot, 12, {0.0, 1.0, 2.0}, kNaN, kNaN, false, false, false, KVZ_FIT_OUTSIDE_SUPPORT},
+        {"negative for a Pareto", kSlot, 10, {-1.0, 1.0, 2.0}, kNaN, kNaN, false, false, false,
+         KVZ_FIT_OUTSIDE_SUPPORT},
         {"fraction for a Poisson", kSlot, 6, {1.0, 2.5, 3.0}, kNaN, kNaN, false, false, false,
          KVZ_FIT_OUTSIDE_SUPPORT},
         {"outside the cut", kSlot, 12, {1.0, 2.0, 9.0}, kNaN, kNaN, true, false, false, KVZ_FIT_OUTSIDE_SUPPORT},
@@ -348,6 +350,23 @@ TEST(Fit, RefusalsComeInTheHeadersOrderAndLeaveTheSlot) {
     kvz_fit_result r{};
     r.minimum = r.maximum = kNaN;
     EXPECT_EQ(fit_pdf(kSlot, 12, good.data(), 4, work.data(), work.size() - 1, &r), KVZ_FIT_SMALL_WORKSPACE);
+}
+
+// A far outlier among many values (about 55 standard deviations out), where
+// the normal density underflows to 0: the fit stands, its log-likelihood from
+// the logarithm of the density.
+TEST(Fit, AFarOutlierKeepsAFiniteLogLikelihood) {
+    std::vector<double> x(3000);
+    for (int i = 0; i < 2999; ++i) x[i] = (i % 7) * 0.25;
+    x[2999] = 1e6;
+    uncut(kSlot, 4);
+    const Fit f = fit(kSlot, 4, x);
+    ASSERT_EQ(f.code, KVZ_FIT_OK);
+    const double m = f.r.fitted.mean, sd = f.r.fitted.stdev;
+    double ll = 0;
+    for (double v : x) ll += -((v - m) * (v - m)) / (2 * sd * sd) - std::log(sd) - 0.5 * std::log(2 * 3.141592653589793);
+    EXPECT_EQ(get_pdf_pdf(kSlot, 1e6), 0.0);
+    EXPECT_NEAR(f.r.loglik, ll, 1e-9 * std::fabs(ll));
 }
 
 TEST(Fit, WorkspaceSizeIsZeroWhereNothingIsFitted) {
