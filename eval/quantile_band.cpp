@@ -1,0 +1,314 @@
+#include "eval/quantile_band.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "eval/eval.h"
+#include "eval/rules.h"
+#include "interface/catalogue.h"
+#include "special/special.h"
+
+namespace kvz {
+
+namespace {
+
+constexpr double kEndless = std::numeric_limits<double>::infinity();
+
+// The largest |F − F_exact| of the cumulative distribution over a range of
+// shapes, measured by tests/accuracy/cumulative_bounds.py over dense grids of
+// abscissae (the 1e-12 to 1 − 1e-12 quantiles and far beyond) against SciPy,
+// with a margin; docs/accuracy.md lists the measurements. The normal goes
+// through the incomplete gamma function P(1/2, z²/2), whose series and
+// continued fraction stop at a relative change of 3e-7: worst 1.1e-8 at
+// |z| ≈ 1.7 (the switch between them). The gamma, beta and Student t
+// cumulative values stop the same way; at large shapes the 100-term limit
+// of the series cuts them short, which is where their rows end.
+struct ErrorBoundRow {
+    int base;
+    double shape_min;  // shape_a for the gamma and Student t, both shapes for the beta
+    double shape_max;
+    double bound;
+};
+
+constexpr ErrorBoundRow kErrorBounds[] = {
+    {kNormal, 0, 0, 2.5e-8},
+    {kGamma, 0.05, 100, 4e-7},
+    {kBeta, 0.1, 100, 4e-7},
+    {kStudentT, 0.1, 1e4, 4e-7},
+};
+
+// Room for the roundings around F that the measurement does not see: the
+// scaling of x, the truncation transform, |f − p|.
+constexpr double kRoundingSlack = 1e-12;
+// The library's densities are good to far better than this, relatively
+// (worst 2.8e-8 for the beta, docs/accuracy.md).
+constexpr double kDensityTrust = 1e-6;
+// Φ by the standard library's erfc, relatively.
+constexpr double kReferenceTrust = 1e-14;
+// A Newton search for the anchor stops this close to p (a closer anchor only
+// narrows the band by the density's curvature over the distance) or after
+// this many cumulative values.
+constexpr double kAnchorClose = 1e-4;
+constexpr int kMaxAnchorValues = 4;
+// Tries at a step the density bounds confirm, the first one this much
+// longer or shorter than the density at its start asks for.
+constexpr int kMaxReachTries = 4;
+constexpr double kFirstStepPad = 2e-3;
+
+bool shape_in(double v, const ErrorBoundRow& row) { return v >= row.shape_min && v <= row.shape_max; }
+
+// The bound for the slot's type and parameters, or NaN where none holds.
+double error_bound(const DistSlot& s, int base) {
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    for (const ErrorBoundRow& row : kErrorBounds) {
+        if (row.base != base) continue;
+        switch (base) {
+            case kNormal:
+                return std::isfinite(s.mean) && s.stdev > 0 && std::isfinite(s.stdev) ? row.bound : kNone;
+            case kGamma:
+                return shape_in(s.shape_a, row) && s.scale > 0 && std::isfinite(s.scale) ? row.bound : kNone;
+            case kBeta:
+                // Both shapes below 1 make the density U-shaped: not unimodal.
+                if (s.shape_a < 1 && s.shape_b < 1) return kNone;
+                return shape_in(s.shape_a, row) && shape_in(s.shape_b, row) && s.maximum > s.minimum &&
+                               std::isfinite(s.maximum - s.minimum)
+                           ? row.bound
+                           : kNone;
+            case kStudentT:
+                return shape_in(s.shape_a, row) ? row.bound : kNone;
+            default:
+                return kNone;
+        }
+    }
+    return kNone;
+}
+
+// Where the density peaks.
+double density_mode(const DistSlot& s, int base) {
+    switch (base) {
+        case kGamma:
+            return s.shape_a > 1 ? (s.shape_a - 1) * s.scale : 0.0;
+        case kBeta: {
+            const double a = s.shape_a;
+            const double b = s.shape_b;
+            if (a <= 1) return s.minimum;
+            if (b <= 1) return s.maximum;
+            return s.minimum + (a - 1) / (a + b - 2) * (s.maximum - s.minimum);
+        }
+        case kStudentT:
+            return 0.0;
+        default:
+            return s.mean;
+    }
+}
+
+}  // namespace
+
+QuantileBand::QuantileBand(const DistSlot& s, double p, double tolerance) {
+    const int base = kCumulativeAlias(s.dtype);
+    // The normal approximations evaluate a shifted normal and have no
+    // normal density: only the types' own codes and their gamma aliases.
+    if (kDensityAlias(s.dtype) != base) return;
+    if (s.t_tail != kNoTail) return;
+    if (!(s.t_factor >= 1 && std::isfinite(s.t_factor) && s.t_pbelow >= 0 && s.t_pbelow <= 1)) return;
+    const double bound = error_bound(s, base);
+    if (!(bound > 0)) return;
+    slot_ = &s;
+    base_ = base;
+    error_ = s.t_factor * bound + kRoundingSlack;
+    mode_ = density_mode(s, base);
+    Anchor anchor{};
+    if (!make_anchor(p, anchor)) return;
+    // Below the support F is 0, above it 1: certain sides there too only
+    // while p − tolerance stays above 0 and p + tolerance below 1.
+    const double low_level = p - tolerance - error_;
+    const double high_level = p + tolerance + error_;
+    if (low_level > 0) below_edge_ = edge_at_most(anchor, low_level);
+    if (high_level < 1) above_edge_ = edge_at_least(anchor, high_level);
+    if (!(below_edge_ <= above_edge_)) {
+        below_edge_ = -kEndless;
+        above_edge_ = kEndless;
+    }
+}
+
+double QuantileBand::density_at(double x) const {
+    for (const DensityMemo& m : memo_) {
+        if (m.x == x) return m.density;
+    }
+    DensityMemo& m = memo_[memo_next_];
+    memo_next_ = (memo_next_ + 1) % kMemoSize;
+    m = {x, density_across_cut(*slot_, x)};
+    return m.density;
+}
+
+// At least the exact mass between x < y: the interval's length times the
+// smaller density at its ends.
+double QuantileBand::mass_at_least(double x, double y) const {
+    const double m = (y - x) * std::fmin(density_at(x), density_at(y)) * (1 - kDensityTrust);
+    return std::isfinite(m) && m > 0 ? m : 0.0;
+}
+
+// At most the exact mass between x < y: the length times the larger density
+// at the ends, or at the mode where it lies between; both inside the support.
+double QuantileBand::mass_at_most(double x, double y) const {
+    // Beyond an end of the support the density may have a pole just inside it.
+    if (place_in_support(*slot_, x) != Place::inside || place_in_support(*slot_, y) != Place::inside) {
+        return kEndless;
+    }
+    double peak = std::fmax(density_at(x), density_at(y));
+    if (mode_ >= x && mode_ <= y) peak = std::fmax(peak, density_at(mode_));
+    const double m = (y - x) * peak * (1 + kDensityTrust);
+    return std::isnan(m) ? kEndless : m;
+}
+
+bool QuantileBand::make_anchor(double p, Anchor& anchor) const {
+    const bool found = base_ == kNormal ? normal_anchor(p, anchor) : searched_anchor(p, anchor);
+    if (!found || !(anchor.low <= anchor.high)) return false;
+    if (place_in_support(*slot_, anchor.at) != Place::inside) return false;
+    const double d = density_at(anchor.at);
+    return d > 0 && std::isfinite(d);
+}
+
+// The normal's anchor costs no cumulative value of its own: the estimate of
+// the quantile, with Φ there from the standard library.
+bool QuantileBand::normal_anchor(double p, Anchor& anchor) const {
+    const DistSlot& s = *slot_;
+    const double u = s.t_pbelow + p / s.t_factor;
+    const double x = s.mean + s.stdev * normal_quantile_estimate(u);
+    if (!std::isfinite(x)) return false;
+    const double phi = normal_cdf_reference((x - s.mean) / s.stdev);
+    const double f = (phi - s.t_pbelow) * s.t_factor;
+    const double margin = s.t_factor * phi * kReferenceTrust + kRoundingSlack;
+    anchor = {x, f - margin, f + margin};
+    return std::isfinite(f);
+}
+
+// The other types' anchor: Newton steps on the slot's own F from a start
+// guess, each F known within E.
+bool QuantileBand::searched_anchor(double p, Anchor& anchor) const {
+    const DistSlot& s = *slot_;
+    double x = start_guess(s.t_pbelow + p / s.t_factor);
+    if (!std::isfinite(x) || place_in_support(s, x) != Place::inside) return false;
+    double f = cumulative_across_cut(s, x);
+    for (int i = 1; i < kMaxAnchorValues && std::fabs(f - p) > kAnchorClose; ++i) {
+        const double d = density_at(x);
+        if (!(d > 0 && std::isfinite(d))) break;
+        double next = x + (p - f) / d;
+        // A step out of the support goes half the way, and again.
+        for (int k = 0; k < 60 && std::isfinite(next) && place_in_support(s, next) != Place::inside; ++k) {
+            next = x + (next - x) / 2;
+        }
+        if (!std::isfinite(next) || next == x || place_in_support(s, next) != Place::inside) break;
+        x = next;
+        f = cumulative_across_cut(s, x);
+    }
+    anchor = {x, f - error_, f + error_};
+    return std::isfinite(f);
+}
+
+// A rough quantile of the untruncated distribution at probability u, for the
+// Newton steps to start from.
+double QuantileBand::start_guess(double u) const {
+    const DistSlot& s = *slot_;
+    const double z = normal_quantile_estimate(u);
+    const double a = s.shape_a;
+    switch (base_) {
+        case kGamma: {
+            // Wilson and Hilferty's cube of a normal; near 0, P(a, x) ≈ x^a / Γ(a + 1).
+            const double c = 1 / (9 * a);
+            const double w = 1 - c + z * std::sqrt(c);
+            if (a >= 1 && w > 0) return a * w * w * w * s.scale;
+            return std::exp((std::log(u) + log_gamma(a) + std::log(a)) / a) * s.scale;
+        }
+        case kStudentT: {
+            // The first terms of the expansion of t in the normal quantile.
+            const double z2 = z * z;
+            const double t = z + z * (z2 + 1) / (4 * a) + z * ((5 * z2 + 16) * z2 + 3) / (96 * a * a);
+            return std::isfinite(t) ? t : z;
+        }
+        case kBeta: {
+            // The normal of the same mean and variance, kept inside (0, 1).
+            const double b = s.shape_b;
+            const double mean = a / (a + b);
+            const double sd = std::sqrt(a * b / ((a + b) * (a + b) * (a + b + 1)));
+            const double y = std::clamp(mean + z * sd, mean * 1e-3, 1 - (1 - mean) * 1e-3);
+            return s.minimum + y * (s.maximum - s.minimum);
+        }
+        default:
+            return std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+namespace {
+
+// How far from y, in direction `dir`, an interval certainly holds a mass of
+// at least `gap` (at_least) or at most `gap`: a step from the density at y,
+// corrected by the bound on the interval it gives. NaN when none is found.
+template <class Mass>
+double reach(double y, double gap, int dir, bool at_least, double density, Mass mass) {
+    if (!(density > 0) || !std::isfinite(density)) return std::numeric_limits<double>::quiet_NaN();
+    // The density changes over the step: a first step a little longer (or
+    // shorter) than the density at y asks for mostly passes at once.
+    double step = gap / density * (at_least ? 1 + kFirstStepPad : 1 - kFirstStepPad);
+    for (int i = 0; i < kMaxReachTries; ++i) {
+        const double x = y + dir * step;
+        const double m = dir > 0 ? mass(y, x) : mass(x, y);
+        if (at_least ? m >= gap : m <= gap) return x;
+        if (!(m > 0) || !std::isfinite(m)) break;
+        // m / step is the density the bound used: the step it needs, a little over.
+        step = step * (gap / m) * (at_least ? 1 + 1e-9 : 1 - 1e-9);
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+}  // namespace
+
+// A point at which the exact F is certainly at most `level`; −∞ if none found.
+double QuantileBand::edge_at_most(const Anchor& anchor, double level) const {
+    const double y = anchor.at;
+    const double d = density_at(y);
+    if (anchor.high <= level) {
+        const double x = reach(y, level - anchor.high, +1, false, d,
+                               [this](double u, double v) { return mass_at_most(u, v); });
+        return std::isnan(x) ? y : x;
+    }
+    const double x = reach(y, anchor.high - level, -1, true, d,
+                           [this](double u, double v) { return mass_at_least(u, v); });
+    return std::isnan(x) ? -kEndless : x;
+}
+
+// A point at which the exact F is certainly at least `level`; +∞ if none found.
+double QuantileBand::edge_at_least(const Anchor& anchor, double level) const {
+    const double y = anchor.at;
+    const double d = density_at(y);
+    if (anchor.low >= level) {
+        const double x = reach(y, anchor.low - level, -1, false, d,
+                               [this](double u, double v) { return mass_at_most(u, v); });
+        return std::isnan(x) ? y : x;
+    }
+    const double x = reach(y, level - anchor.low, +1, true, d,
+                           [this](double u, double v) { return mass_at_least(u, v); });
+    return std::isnan(x) ? kEndless : x;
+}
+
+bool QuantileBand::ordered(double x, double y) const {
+    if (!active() || !(x < y)) return false;
+    return mass_at_least(x, y) > 2 * error_;
+}
+
+bool QuantileBand::ordered_on_side(double x, double y, Side side) const {
+    if (!active() || !(x < y)) return false;
+    const bool below = side == Side::below;
+    Stretch& stretch = below ? below_stretch_ : above_stretch_;
+    if (std::isnan(stretch.from)) {
+        stretch.from = below ? x : y;
+        const double edge = below ? below_edge_ : above_edge_;
+        const double least = std::fmin(density_at(stretch.from), density_at(edge)) * (1 - kDensityTrust);
+        stretch.least_density = std::isfinite(least) && least > 0 ? least : 0.0;
+    }
+    const bool inside = below ? x >= stretch.from && y <= below_edge_ : x >= above_edge_ && y <= stretch.from;
+    if (inside && (y - x) * stretch.least_density > 2 * error_) return true;
+    return ordered(x, y);
+}
+
+}  // namespace kvz
