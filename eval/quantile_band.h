@@ -46,7 +46,13 @@ public:
     // outer point and the edge, where every later one lies (the bracket only
     // shrinks), and the density's least value there: most pairs are then
     // decided by their distance alone.
-    bool ordered_on_side(double x, double y, Side side) const;
+    bool ordered_on_side(double x, double y, Side side) const {
+        const Stretch& stretch = side == Side::below ? below_stretch_ : above_stretch_;
+        const bool inside = side == Side::below ? x >= stretch.from && y <= below_edge_
+                                                : x >= above_edge_ && y <= stretch.from;
+        if (inside && (y - x) * stretch.least_density > 2 * error_) return true;
+        return ordered_on_side_slowly(x, y, side);
+    }
 
     double below_edge() const { return below_edge_; }
     double above_edge() const { return above_edge_; }
@@ -59,6 +65,7 @@ private:
         double high;
     };
 
+    bool ordered_on_side_slowly(double x, double y, Side side) const;
     double density_at(double x) const;
     double mass_at_least(double x, double y) const;
     double mass_at_most(double x, double y) const;
@@ -89,7 +96,7 @@ private:
     double above_edge_ = std::numeric_limits<double>::infinity();
     mutable Stretch below_stretch_;
     mutable Stretch above_stretch_;
-    static constexpr int kMemoSize = 6;
+    static constexpr int kMemoSize = 4;
     mutable DensityMemo memo_[kMemoSize];
     mutable int memo_next_ = 0;
 };

@@ -18,14 +18,15 @@ from kvz import Slot
 DENSE = 100_000
 
 
-def grid(ppf, low=1e-12):
-    """Abscissae dense in probability and dense in x over the same span."""
+def grid(ppf, low=1e-12, far=()):
+    """Abscissae dense in probability and dense in x over the same span, and
+    `far` ones out in the tails."""
     rng = np.random.default_rng(7)
     u = np.concatenate([np.linspace(low, 1 - low, DENSE), rng.uniform(low, 1 - low, DENSE),
                         np.geomspace(low, 0.5, DENSE // 4), 1 - np.geomspace(low, 0.5, DENSE // 4)])
     x = ppf(u)
     x = x[np.isfinite(x)]
-    return np.concatenate([x, np.linspace(x.min(), x.max(), DENSE)])
+    return np.concatenate([x, np.linspace(x.min(), x.max(), DENSE), np.asarray(far, dtype=float)])
 
 
 def worst(slot, x, reference):
@@ -33,14 +34,15 @@ def worst(slot, x, reference):
 
 
 def normal():
-    x = np.concatenate([np.linspace(-40, 40, 4 * DENSE), grid(special.ndtri)])
+    tails = np.geomspace(1, 1e300, 2000)
+    x = np.concatenate([np.linspace(-40, 40, 4 * DENSE), grid(special.ndtri), tails, -tails])
     return {"normal": worst(Slot(4, {"mean": 0, "stdev": 1}), x, special.ndtr)}
 
 
 def gamma(shapes):
     out = {}
     for a in shapes:
-        x = grid(lambda u: special.gammaincinv(a, u))
+        x = grid(lambda u: special.gammaincinv(a, u), far=np.geomspace(1e-300, 1e6 * (a + 10), 2000))
         out[f"gamma a={a:.4g}"] = worst(Slot(12, {"shape_a": a, "scale": 1}), x,
                                         lambda v: special.gammainc(a, v))
     return out
@@ -50,7 +52,8 @@ def beta(shapes):
     out = {}
     for a in shapes:
         for b in shapes:
-            x = grid(lambda u: special.betaincinv(a, b, u))
+            tails = np.geomspace(1e-300, 1e-3, 1000)
+            x = grid(lambda u: special.betaincinv(a, b, u), far=np.concatenate([tails, 1 - tails]))
             slot = Slot(11, {"shape_a": a, "shape_b": b, "minimum": 0, "maximum": 1})
             out[f"beta a={a:.4g} b={b:.4g}"] = worst(slot, x, lambda v: special.betainc(a, b, v))
     return out
@@ -59,7 +62,8 @@ def beta(shapes):
 def student_t(dofs):
     out = {}
     for nu in dofs:
-        x = grid(lambda u: stats.t.ppf(u, nu))
+        tails = np.geomspace(1, 1e150, 2000)
+        x = grid(lambda u: stats.t.ppf(u, nu), far=np.concatenate([tails, -tails]))
         out[f"t nu={nu:.4g}"] = worst(Slot(35, {"shape_a": nu}), x, lambda v: special.stdtr(nu, v))
     return out
 

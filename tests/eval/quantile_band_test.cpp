@@ -50,6 +50,7 @@ const Case kCases[] = {
     {.what = "gamma 1", .in = {.dtype = 12, .scale = 0.1, .shape_a = 1}},
     {.what = "gamma 3", .in = {.dtype = 12, .scale = 2, .shape_a = 3}},
     {.what = "gamma 100", .in = {.dtype = 12, .scale = 1, .shape_a = 100}},
+    {.what = "gamma 250", .in = {.dtype = 12, .scale = 3, .shape_a = 250}},
     {.what = "gamma 5000, no bound", .in = {.dtype = 12, .scale = 1, .shape_a = 5000}},
     {.what = "gamma cut", .in = {.dtype = 12, .scale = 2, .shape_a = 3},
      .lower = 1, .t_min = 1, .upper = 1, .t_max = 10},
