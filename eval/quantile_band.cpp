@@ -52,12 +52,12 @@ constexpr double kReferenceTrust = 1e-14;
 // A Newton search for the anchor stops this close to p (a closer anchor only
 // narrows the band by the density's curvature over the distance) or after
 // this many cumulative values.
-constexpr double kAnchorClose = 1e-4;
+constexpr double kAnchorClose = 3e-4;
 constexpr int kMaxAnchorValues = 4;
 // Tries at a step the density bounds confirm, the first one this much
 // longer or shorter than the density at its start asks for.
 constexpr int kMaxReachTries = 4;
-constexpr double kFirstStepPad = 2e-3;
+constexpr double kFirstStepPad = 2e-4;
 
 bool shape_in(double v, const ErrorBoundRow& row) { return v >= row.shape_min && v <= row.shape_max; }
 
@@ -146,22 +146,44 @@ double QuantileBand::density_at(double x) const {
     return m.density;
 }
 
+// At most the density at x: a density already evaluated at a point beyond x
+// as seen from the mode (the density falls away from it), or the density at x.
+double QuantileBand::density_at_least(double x) const {
+    double known = 0;
+    for (const DensityMemo& m : memo_) {
+        if (m.x == x) return m.density;
+        const bool beyond = x <= mode_ ? m.x <= x : m.x >= x;
+        if (beyond && std::isfinite(m.density)) known = std::fmax(known, m.density);
+    }
+    return known > 0 ? known : density_at(x);
+}
+
 // At least the exact mass between x < y: the interval's length times the
-// smaller density at its ends.
-double QuantileBand::mass_at_least(double x, double y) const {
-    const double m = (y - x) * std::fmin(density_at(x), density_at(y)) * (1 - kDensityTrust);
+// density's least value on it, at the end farther from the mode (either end
+// when the mode lies between); from the densities there, or from any known
+// ones that bound them (cheaper, looser).
+double QuantileBand::mass_at_least(double x, double y, Densities densities) const {
+    const auto at = [&](double v) { return densities == Densities::exact ? density_at(v) : density_at_least(v); };
+    double least;
+    if (y <= mode_) least = at(x);
+    else if (x >= mode_) least = at(y);
+    else least = std::fmin(at(x), at(y));
+    const double m = (y - x) * least * (1 - kDensityTrust);
     return std::isfinite(m) && m > 0 ? m : 0.0;
 }
 
-// At most the exact mass between x < y: the length times the larger density
-// at the ends, or at the mode where it lies between; both inside the support.
+// At most the exact mass between x < y, both inside the support: the length
+// times the density's largest value on it, at the end nearer the mode or at
+// the mode where it lies between.
 double QuantileBand::mass_at_most(double x, double y) const {
     // Beyond an end of the support the density may have a pole just inside it.
     if (place_in_support(*slot_, x) != Place::inside || place_in_support(*slot_, y) != Place::inside) {
         return kEndless;
     }
-    double peak = std::fmax(density_at(x), density_at(y));
-    if (mode_ >= x && mode_ <= y) peak = std::fmax(peak, density_at(mode_));
+    double peak;
+    if (y <= mode_) peak = density_at(y);
+    else if (x >= mode_) peak = density_at(x);
+    else peak = density_at(mode_);
     const double m = (y - x) * peak * (1 + kDensityTrust);
     return std::isnan(m) ? kEndless : m;
 }
@@ -232,11 +254,24 @@ double QuantileBand::start_guess(double u) const {
             return std::isfinite(t) ? t : z;
         }
         case kBeta: {
-            // The normal of the same mean and variance, kept inside (0, 1).
+            // A normal of the same mean and variance; towards an end, where
+            // that runs out of (0, 1), I_y(a, b) ≈ y^a / (a B(a, b)) (and the
+            // same from the upper end) takes over.
             const double b = s.shape_b;
             const double mean = a / (a + b);
             const double sd = std::sqrt(a * b / ((a + b) * (a + b) * (a + b + 1)));
-            const double y = std::clamp(mean + z * sd, mean * 1e-3, 1 - (1 - mean) * 1e-3);
+            const double log_beta = log_gamma(a) + log_gamma(b) - log_gamma(a + b);
+            // The normal quantile corrected for the skewness (Cornish and Fisher).
+            const double skew = 2 * (b - a) * std::sqrt(a + b + 1) / ((a + b + 2) * std::sqrt(a * b));
+            double y = mean + (z + (z * z - 1) * skew / 6) * sd;
+            if (z < 0) {
+                const double near_end = std::exp((std::log(u * a) + log_beta) / a);
+                if (near_end < mean) y = std::fmax(y, near_end);
+            } else {
+                const double near_end = 1 - std::exp((std::log((1 - u) * b) + log_beta) / b);
+                if (near_end > mean) y = std::fmin(y, near_end);
+            }
+            y = std::clamp(y, mean * 1e-3, 1 - (1 - mean) * 1e-3);
             return s.minimum + y * (s.maximum - s.minimum);
         }
         default:
@@ -278,7 +313,7 @@ double QuantileBand::edge_at_most(const Anchor& anchor, double level) const {
         return std::isnan(x) ? y : x;
     }
     const double x = reach(y, anchor.high - level, -1, true, d,
-                           [this](double u, double v) { return mass_at_least(u, v); });
+                           [this](double u, double v) { return mass_at_least(u, v, Densities::exact); });
     return std::isnan(x) ? -kEndless : x;
 }
 
@@ -292,13 +327,13 @@ double QuantileBand::edge_at_least(const Anchor& anchor, double level) const {
         return std::isnan(x) ? y : x;
     }
     const double x = reach(y, level - anchor.low, +1, true, d,
-                           [this](double u, double v) { return mass_at_least(u, v); });
+                           [this](double u, double v) { return mass_at_least(u, v, Densities::exact); });
     return std::isnan(x) ? kEndless : x;
 }
 
 bool QuantileBand::ordered(double x, double y) const {
     if (!active() || !(x < y)) return false;
-    return mass_at_least(x, y) > 2 * error_;
+    return mass_at_least(x, y, Densities::known) > 2 * error_;
 }
 
 bool QuantileBand::ordered_on_side_slowly(double x, double y, Side side) const {
@@ -309,8 +344,11 @@ bool QuantileBand::ordered_on_side_slowly(double x, double y, Side side) const {
         // The first pair on this side.
         stretch.from = below ? x : y;
         const double edge = below ? below_edge_ : above_edge_;
-        const double least = std::fmin(density_at(stretch.from), density_at(edge)) * (1 - kDensityTrust);
-        stretch.least_density = std::isfinite(least) && least > 0 ? least : 0.0;
+        const double from = stretch.from;
+        const double length = below ? edge - from : from - edge;
+        // The mass bound over the stretch, per unit length: its least density.
+        stretch.least_density = length > 0 ? (below ? mass_at_least(from, edge, Densities::known)
+                                         : mass_at_least(edge, from, Densities::known)) / length : 0.0;
     }
     const bool inside = below ? x >= stretch.from && y <= below_edge_ : x >= above_edge_ && y <= stretch.from;
     if (inside && (y - x) * stretch.least_density > 2 * error_) return true;

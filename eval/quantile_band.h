@@ -67,7 +67,9 @@ private:
 
     bool ordered_on_side_slowly(double x, double y, Side side) const;
     double density_at(double x) const;
-    double mass_at_least(double x, double y) const;
+    double density_at_least(double x) const;
+    enum class Densities { exact, known };
+    double mass_at_least(double x, double y, Densities densities) const;
     double mass_at_most(double x, double y) const;
     bool make_anchor(double p, Anchor& anchor) const;
     bool normal_anchor(double p, Anchor& anchor) const;
