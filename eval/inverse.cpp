@@ -132,6 +132,9 @@ struct NoBand {
     Side side(double) const { return Side::unknown; }
     bool ordered(double, double) const { return false; }
     bool ordered_on_side(double, double, Side) const { return false; }
+    bool within(double) const { return false; }
+    void start_bisection(double, double) {}
+    bool pair_ordered_by_distance(double, double) const { return false; }
 };
 
 // A bracket end widened from the centre of the search, downwards (dir −1)
@@ -256,15 +259,17 @@ namespace {
 // The bisection. Where the band decides a midpoint's side in advance, the
 // halving takes that side without evaluating F, provided F there certainly
 // differs from the previous midpoint's (else F stopping to change would have
-// ended the search). The stops compare F with p and with the previous F in
+// ended the search); where it places F within the tolerance of p, the search
+// ends there, as it would on any of the stops. The stops compare F with p and with the previous F in
 // the same way for every point evaluated; the previous F is evaluated late
 // when a comparison needs it. Hence the same halvings and the same result as
 // evaluating F at every midpoint.
 template <class Band>
-double bisection(const DistSlot& s, double p, const Band& band) {
+double bisection(const DistSlot& s, double p, Band& band) {
     double lo = usable_end(lower_bracket(s, p, band), s.mean);
     double hi = usable_end(upper_bracket(s, p, band), s.mean);
     double x = midpoint(lo, hi);
+    band.start_bisection(lo, hi);
     Probe previous;
     // Every midpoint lies above the lower end: a sum of masses continues the
     // one that reached it.
@@ -274,9 +279,11 @@ double bisection(const DistSlot& s, double p, const Band& band) {
         x = midpoint(lo, hi);
         // The bracket can shrink no further.
         if (step > 0 && x == last_x) return x;
+        // F within the tolerance of p ends the search, whatever it is.
+        if (band.within(x)) return x;
         const Side side = band.side(x);
         if (side != Side::unknown &&
-            (step == 0 || side != previous.side ||
+            (step == 0 || side != previous.side || band.pair_ordered_by_distance(previous.x, x) ||
              (side == Side::below ? band.ordered_on_side(previous.x, x, side)
                                   : band.ordered_on_side(x, previous.x, side)))) {
             // Only continuous types have a band: no sum of masses to carry.
@@ -314,12 +321,16 @@ double bisection(const DistSlot& s, double p, const Band& band) {
 }  // namespace
 
 double inverse_bisection(const DistSlot& s, double p) {
-    const QuantileBand band(s, p, kBisectionTolerance);
+    QuantileBand band(s, p, kBisectionTolerance);
     if (band.active()) return bisection(s, p, band);
-    return bisection(s, p, NoBand{});
+    NoBand none;
+    return bisection(s, p, none);
 }
 
-double inverse_bisection_plain(const DistSlot& s, double p) { return bisection(s, p, NoBand{}); }
+double inverse_bisection_plain(const DistSlot& s, double p) {
+    NoBand none;
+    return bisection(s, p, none);
+}
 
 double inverse(const DistSlot& s, double p) {
     double end;

@@ -122,6 +122,14 @@ QuantileBand::QuantileBand(const DistSlot& s, double p, double tolerance) {
     base_ = base;
     error_ = s.t_factor * bound + kRoundingSlack;
     mode_ = density_mode(s, base);
+    support_ = type_support(s);
+    const double reference = reference_point();
+    reference_density_ = density_across_cut(s, reference);
+    reference_kernel_ = log_kernel(reference);
+    if (!(reference_density_ > 0 && std::isfinite(reference_density_) && std::isfinite(reference_kernel_))) {
+        slot_ = nullptr;
+        return;
+    }
     Anchor anchor{};
     if (!make_anchor(p, anchor)) return;
     // Below the support F is 0, above it 1: certain sides there too only
@@ -133,7 +141,37 @@ QuantileBand::QuantileBand(const DistSlot& s, double p, double tolerance) {
     if (!(below_edge_ <= above_edge_)) {
         below_edge_ = -kEndless;
         above_edge_ = kEndless;
+        return;
     }
+    const double within_low = p - tolerance + error_;
+    const double within_high = p + tolerance - error_;
+    if (within_low > 0 && within_high < 1 && within_low < within_high) {
+        find_within(anchor, within_low, within_high);
+    }
+}
+
+// The stretch where the exact F lies in [low, high], inside the band: over
+// the span of the band's edges and the anchor the density lies between its
+// values at the span's ends and at the mode, all known by now.
+void QuantileBand::find_within(const Anchor& anchor, double low, double high) {
+    const double y = anchor.at;
+    const double first = std::fmin(below_edge_, y);
+    const double last = std::fmax(above_edge_, y);
+    if (!std::isfinite(first) || !std::isfinite(last)) return;
+    const double least = std::fmin(density_at(first), density_at(last)) * (1 - kDensityTrust);
+    double peak = std::fmax(density_at(first), density_at(last));
+    if (mode_ >= first && mode_ <= last) peak = std::fmax(peak, density_at(mode_));
+    peak = peak * (1 + kDensityTrust);
+    if (!(least > 0) || !std::isfinite(peak)) return;
+    // The exact F at w, from the anchor, is at least `lowest` and at most `highest`.
+    const auto lowest = [&](double w) { return w >= y ? anchor.low + (w - y) * least : anchor.low - (y - w) * peak; };
+    const auto highest = [&](double w) { return w >= y ? anchor.high + (w - y) * peak : anchor.high - (y - w) * least; };
+    const double from = anchor.low >= low ? y - (anchor.low - low) / peak : y + (low - anchor.low) / least;
+    const double to = anchor.high <= high ? y + (high - anchor.high) / peak : y - (anchor.high - high) / least;
+    if (!(from >= first && to <= last && from <= to)) return;
+    if (!(lowest(from) >= low && highest(to) <= high)) return;
+    within_from_ = from;
+    within_to_ = to;
 }
 
 double QuantileBand::density_at(double x) const {
@@ -142,8 +180,55 @@ double QuantileBand::density_at(double x) const {
     }
     DensityMemo& m = memo_[memo_next_];
     memo_next_ = (memo_next_ + 1) % kMemoSize;
-    m = {x, density_across_cut(*slot_, x)};
+    m = {x, reference_density_ * std::exp(log_kernel(x) - reference_kernel_)};
     return m.density;
+}
+
+namespace {
+// c ln v, with 0 for c = 0 (a flat factor) even at v = 0.
+double log_factor(double c, double v) { return c == 0 ? 0.0 : c * std::log(v); }
+}  // namespace
+
+// The logarithm of the density up to a constant: the density is the library's
+// at the reference point times exp(kernel(x) − kernel(reference)). The same
+// ratio as the library's densities to far better than kDensityTrust, for a
+// log and an exp instead of the normalising gamma functions and powers.
+double QuantileBand::log_kernel(double x) const {
+    const DistSlot& s = *slot_;
+    switch (base_) {
+        case kNormal: {
+            const double z = (x - s.mean) / s.stdev;
+            return -0.5 * (z * z);
+        }
+        case kGamma:
+            if (x < 0) return -kEndless;
+            return log_factor(s.shape_a - 1, x / s.scale) - x / s.scale;
+        case kBeta: {
+            const double y = (x - s.minimum) / (s.maximum - s.minimum);
+            if (y < 0 || y > 1) return -kEndless;
+            return log_factor(s.shape_a - 1, y) + log_factor(s.shape_b - 1, 1 - y);
+        }
+        case kStudentT:
+            return -(s.shape_a + 1) / 2 * std::log1p(x * x / s.shape_a);
+        default:
+            return std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+// The mean, where every served density is positive and finite (0 for the
+// Student t, which may have none).
+double QuantileBand::reference_point() const {
+    const DistSlot& s = *slot_;
+    switch (base_) {
+        case kNormal:
+            return s.mean;
+        case kGamma:
+            return s.shape_a * s.scale;
+        case kBeta:
+            return s.minimum + s.shape_a / (s.shape_a + s.shape_b) * (s.maximum - s.minimum);
+        default:
+            return 0.0;
+    }
 }
 
 // At most the density at x: a density already evaluated at a point beyond x
@@ -177,9 +262,7 @@ double QuantileBand::mass_at_least(double x, double y, Densities densities) cons
 // the mode where it lies between.
 double QuantileBand::mass_at_most(double x, double y) const {
     // Beyond an end of the support the density may have a pole just inside it.
-    if (place_in_support(*slot_, x) != Place::inside || place_in_support(*slot_, y) != Place::inside) {
-        return kEndless;
-    }
+    if (!(x >= support_.first && y <= support_.last)) return kEndless;
     double peak;
     if (y <= mode_) peak = density_at(y);
     else if (x >= mode_) peak = density_at(x);
@@ -329,6 +412,13 @@ double QuantileBand::edge_at_least(const Anchor& anchor, double level) const {
     const double x = reach(y, level - anchor.low, +1, true, d,
                            [this](double u, double v) { return mass_at_least(u, v, Densities::exact); });
     return std::isnan(x) ? kEndless : x;
+}
+
+void QuantileBand::start_bisection(double lo, double hi) {
+    ordered_apart_ = kEndless;
+    if (!active() || !(lo < hi) || !std::isfinite(hi - lo)) return;
+    const double least = mass_at_least(lo, hi, Densities::exact) / (hi - lo);
+    if (least > 0) ordered_apart_ = 2 * error_ / least;
 }
 
 bool QuantileBand::ordered(double x, double y) const {
