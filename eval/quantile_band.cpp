@@ -417,6 +417,9 @@ double QuantileBand::edge_at_least(const Anchor& anchor, double level) const {
 void QuantileBand::start_bisection(double lo, double hi) {
     ordered_apart_ = kEndless;
     if (!active() || !(lo < hi) || !std::isfinite(hi - lo)) return;
+    // A bracket from an end of the support, where the density falls to 0 or
+    // has a pole, has no useful least density.
+    if (lo <= support_.first || hi >= support_.last) return;
     const double least = mass_at_least(lo, hi, Densities::exact) / (hi - lo);
     if (least > 0) ordered_apart_ = 2 * error_ / least;
 }
