@@ -279,8 +279,6 @@ double bisection(const DistSlot& s, double p, Band& band) {
         x = midpoint(lo, hi);
         // The bracket can shrink no further.
         if (step > 0 && x == last_x) return x;
-        // F within the tolerance of p ends the search, whatever it is.
-        if (band.within(x)) return x;
         const Side side = band.side(x);
         if (side != Side::unknown &&
             (step == 0 || side != previous.side || band.pair_ordered_by_distance(previous.x, x) ||
@@ -292,6 +290,8 @@ double bisection(const DistSlot& s, double p, Band& band) {
             previous = {.x = x, .side = side};
             continue;
         }
+        // F within the tolerance of p ends the search, whatever it is.
+        if (side == Side::unknown && band.within(x)) return x;
         const double f = cumulative_continued(s, x, cursor);
         if (std::isnan(f)) return x;
         if (std::fabs(f - p) <= kBisectionTolerance) return x;
