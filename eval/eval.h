@@ -76,6 +76,9 @@ double inverse(const DistSlot& s, double p);
 double inverse_whole(const DistSlot& s, double p);
 // The numerical inversion on cumulative(), without inverse()'s handling of p at 0 and 1.
 double inverse_bisection(const DistSlot& s, double p);
+// The same bisection evaluating F at every point it passes: what the search
+// above must answer to the bit, kept for comparing the two.
+double inverse_bisection_plain(const DistSlot& s, double p);
 
 // The halving integrations (of the density, of the moments' strips) run at
 // most this many levels.

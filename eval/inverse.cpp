@@ -5,6 +5,7 @@
 
 #include "eval/eval.h"
 #include "eval/masses.h"
+#include "eval/quantile_band.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
 #include "special/special.h"
@@ -111,35 +112,88 @@ SearchStart search_start(const DistSlot& s) {
     return {cut, std::fmax(spread, std::fabs(cut - s.mean))};
 }
 
-// Lower bracket end: the lower cut of a slot truncated in a tail; a bound
-// where the slot has one (reaching down to a lower cut that lies below it);
-// else widened from the centre of the search until F ≤ p. The spread is taken
-// by its size, so a negative one still moves outward.
-double lower_bracket(const DistSlot& s, double p) {
-    if (s.t_tail != kNoTail && s.t_min_flag) return s.t_min;
-    if (s.min_exists) return (s.t_min_flag && s.t_min < s.minimum) ? s.t_min : s.minimum;
+// F at a point the search passed, evaluated only once something needs its
+// value: a point a band decided in advance is known only by its side.
+struct Probe {
+    double x = 0;
+    double f = 0;
+    bool known = false;
+    Side side = Side::unknown;
+
+    double value(const DistSlot& s) {
+        if (!known) f = cumulative_across_cut(s, x);
+        known = true;
+        return f;
+    }
+};
+
+// Knows nothing in advance: every point is evaluated.
+struct NoBand {
+    Side side(double) const { return Side::unknown; }
+    bool ordered(double, double) const { return false; }
+    bool ordered_on_side(double, double, Side) const { return false; }
+    bool within(double) const { return false; }
+    void start_bisection(double, double) {}
+    bool pair_ordered_by_distance(double, double) const { return false; }
+};
+
+// A bracket end widened from the centre of the search, downwards (dir −1)
+// until F ≤ p or upwards (dir +1) until F ≥ p. The spread is taken by its
+// size, so a negative one still moves outward. A point the band places on
+// the far side of p ends the widening as its value would; one on the near
+// side whose F certainly lies beyond the best so far continues it unevaluated.
+template <class Band>
+double widened_end(const DistSlot& s, double p, int dir, const Band& band) {
     const SearchStart start = search_start(s);
-    double lo = start.centre - start.spread;
-    double best = cumulative_across_cut(s, lo);
+    const Side reached = dir < 0 ? Side::below : Side::above;
+    const Side short_of = dir < 0 ? Side::above : Side::below;
+    const auto beyond_p = [&](double f) { return dir < 0 ? f > p : f < p; };
+    const auto improves = [&](double f, double best) { return dir < 0 ? f < best : f > best; };
+    double end = dir < 0 ? start.centre - start.spread : start.centre + start.spread;
+    Probe best{.x = end};
     int stalled = 0;
     for (int step = 0; step < kMaxBracketSteps; ++step) {
-        const double f = step == 0 ? best : cumulative_across_cut(s, lo);
-        if (!(f > p)) break;
-        if (f < best) {
-            best = f;
+        const Side side = band.side(end);
+        if (side == reached) break;
+        const bool surely_better =
+            side == short_of && (step == 0 || (dir < 0 ? band.ordered(end, best.x) : band.ordered(best.x, end)));
+        if (surely_better) {
+            best = {.x = end};
             stalled = 0;
-        } else if (step > 0 && ++stalled >= kMaxStalledSteps) {
-            break;
+        } else {
+            const double f = step == 0 ? best.value(s) : cumulative_across_cut(s, end);
+            if (!beyond_p(f)) break;
+            if (step > 0) {
+                if (improves(f, best.value(s))) {
+                    best = {.x = end, .f = f, .known = true};
+                    stalled = 0;
+                } else if (++stalled >= kMaxStalledSteps) {
+                    break;
+                }
+            }
         }
-        const double wider = start.centre - (start.centre - lo) * kBracketGrowth;
-        if (wider == lo) break;  // a zero spread or an end at infinity cannot widen
-        lo = wider;
+        // A zero spread or an end at infinity cannot widen.
+        const double wider = dir < 0 ? start.centre - (start.centre - end) * kBracketGrowth
+                                     : start.centre + (end - start.centre) * kBracketGrowth;
+        if (wider == end) break;
+        end = wider;
     }
-    return lo;
+    return end;
+}
+
+// Lower bracket end: the lower cut of a slot truncated in a tail; a bound
+// where the slot has one (reaching down to a lower cut that lies below it);
+// else widened from the centre of the search until F ≤ p.
+template <class Band>
+double lower_bracket(const DistSlot& s, double p, const Band& band) {
+    if (s.t_tail != kNoTail && s.t_min_flag) return s.t_min;
+    if (s.min_exists) return (s.t_min_flag && s.t_min < s.minimum) ? s.t_min : s.minimum;
+    return widened_end(s, p, -1, band);
 }
 
 // Upper bracket end, likewise.
-double upper_bracket(const DistSlot& s, double p) {
+template <class Band>
+double upper_bracket(const DistSlot& s, double p, const Band& band) {
     if (s.t_tail != kNoTail && s.t_max_flag) return s.t_max;
     if (s.max_exists) {
         // A maximum that is only where a search stopped is no bound: a cut
@@ -147,24 +201,7 @@ double upper_bracket(const DistSlot& s, double p) {
         if (s.t_max_flag && upper_end_is_search_end(s)) return s.t_max;
         return (s.t_max_flag && s.t_max > s.maximum) ? s.t_max : s.maximum;
     }
-    const SearchStart start = search_start(s);
-    double hi = start.centre + start.spread;
-    double best = cumulative_across_cut(s, hi);
-    int stalled = 0;
-    for (int step = 0; step < kMaxBracketSteps; ++step) {
-        const double f = step == 0 ? best : cumulative_across_cut(s, hi);
-        if (!(f < p)) break;
-        if (f > best) {
-            best = f;
-            stalled = 0;
-        } else if (step > 0 && ++stalled >= kMaxStalledSteps) {
-            break;
-        }
-        const double wider = start.centre + (hi - start.centre) * kBracketGrowth;
-        if (wider == hi) break;
-        hi = wider;
-    }
-    return hi;
+    return widened_end(s, p, +1, band);
 }
 
 // A quantile of a truncated slot lies inside its cut: a bisection that ended
@@ -217,11 +254,23 @@ double reach_probability(const DistSlot& s, double p, double last, double& lo, M
 
 }  // namespace
 
-double inverse_bisection(const DistSlot& s, double p) {
-    double lo = usable_end(lower_bracket(s, p), s.mean);
-    double hi = usable_end(upper_bracket(s, p), s.mean);
+namespace {
+
+// The bisection. Where the band decides a midpoint's side in advance, the
+// halving takes that side without evaluating F, provided F there certainly
+// differs from the previous midpoint's (else F stopping to change would have
+// ended the search); where it places F within the tolerance of p, the search
+// ends there, as it would on any of the stops. The stops compare F with p and with the previous F in
+// the same way for every point evaluated; the previous F is evaluated late
+// when a comparison needs it. Hence the same halvings and the same result as
+// evaluating F at every midpoint.
+template <class Band>
+double bisection(const DistSlot& s, double p, Band& band) {
+    double lo = usable_end(lower_bracket(s, p, band), s.mean);
+    double hi = usable_end(upper_bracket(s, p, band), s.mean);
     double x = midpoint(lo, hi);
-    double previous = 0;
+    band.start_bisection(lo, hi);
+    Probe previous;
     // Every midpoint lies above the lower end: a sum of masses continues the
     // one that reached it.
     MassCursor cursor;
@@ -230,26 +279,57 @@ double inverse_bisection(const DistSlot& s, double p) {
         x = midpoint(lo, hi);
         // The bracket can shrink no further.
         if (step > 0 && x == last_x) return x;
+        const Side side = band.side(x);
+        if (side != Side::unknown &&
+            (step == 0 || side != previous.side || band.pair_ordered_by_distance(previous.x, x) ||
+             (side == Side::below ? band.ordered_on_side(previous.x, x, side)
+                                  : band.ordered_on_side(x, previous.x, side)))) {
+            // Only continuous types have a band: no sum of masses to carry.
+            if (side == Side::below) lo = x;
+            else hi = x;
+            previous = {.x = x, .side = side};
+            continue;
+        }
+        // F within the tolerance of p ends the search, whatever it is.
+        if (side == Side::unknown && band.within(x)) return x;
         const double f = cumulative_continued(s, x, cursor);
-        // F has stopped changing between two midpoints, or has no value here.
-        // A repeat at or below 0 or at or above 1 lies in a tail where F is
-        // flat (the masses, or the normal probabilities, have underflowed;
-        // outside a truncated range), so the search goes on towards p
-        // instead. Each step halves the bracket, and a sum of masses costs
-        // only those between the lower end and the midpoint, so the whole
-        // search costs about two sums over the bracket.
-        if (step > 0 && f == previous && f > 0 && f < 1) return x;
         if (std::isnan(f)) return x;
         if (std::fabs(f - p) <= kBisectionTolerance) return x;
+        const Side found = f <= p ? Side::below : Side::above;
+        // F has stopped changing between two midpoints. A repeat at or below
+        // 0 or at or above 1 lies in a tail where F is flat (the masses, or
+        // the normal probabilities, have underflowed; outside a truncated
+        // range), so the search goes on towards p instead. Each step halves
+        // the bracket, and a sum of masses costs only those between the lower
+        // end and the midpoint, so the whole search costs about two sums over
+        // the bracket.
+        if (step > 0 && f > 0 && f < 1 && (previous.known || previous.side == found) &&
+            f == previous.value(s)) {
+            return x;
+        }
         if (f <= p) {
             lo = x;
             cursor.lower = cursor.reached;
         } else {
             hi = x;
         }
-        previous = f;
+        previous = {.x = x, .f = f, .known = true, .side = found};
     }
     return x;
+}
+
+}  // namespace
+
+double inverse_bisection(const DistSlot& s, double p) {
+    QuantileBand band(s, p, kBisectionTolerance);
+    if (band.active()) return bisection(s, p, band);
+    NoBand none;
+    return bisection(s, p, none);
+}
+
+double inverse_bisection_plain(const DistSlot& s, double p) {
+    NoBand none;
+    return bisection(s, p, none);
 }
 
 double inverse(const DistSlot& s, double p) {

@@ -24,6 +24,14 @@ double normal_integral(double z);
 // where the tail underflows, out to z of about 1e154; NaN gives NaN.
 double log_normal_tail(double z);
 
+// The standard normal quantile to within 4.5e-4 in z: a starting point for a
+// search that checks it, not an answer. NaN outside (0, 1).
+double normal_quantile_estimate(double p);
+// Φ(z) through the standard library's complementary error function, to a few
+// units in the last place: the reference a quantile search checks its own
+// cumulative distribution (good to about 1.6e-8, see normal_integral) against.
+double normal_cdf_reference(double z);
+
 // Complete beta function B(a, b) (not its logarithm).
 double beta_function(double a, double b);
 
