@@ -45,8 +45,6 @@ constexpr int kRadixBits = 8;
 constexpr int kRadixPasses = 3;  // 24-bit states
 constexpr int kRadixBuckets = 1 << kRadixBits;
 constexpr int kStateKeyShift = 32;  // a drawn entry: state << 32 | position
-// Marks a stratum whose search came back empty (beyond every 24-bit state).
-constexpr std::uint32_t kNoState = 0xFFFFFFFFu;
 
 void sort_drawn(std::uint64_t* drawn, std::uint64_t* scratch, int n) {
     int start[kRadixPasses][kRadixBuckets] = {};
@@ -131,8 +129,9 @@ struct LaneGroup {
     std::uint32_t state(int k) const { return z[k] >> kStateShift; }
 };
 
-// The search window: scratch of the block being made, used under the guard
-// like the generator itself.
+// The search window, used under the guard like the generator itself. It
+// follows the stream from one block to the next while nothing else moves
+// the generator.
 StateWindow the_window;
 
 // Replace value i until it lies in the i-th stratum [i / 1000, (i + 1) / 1000):
@@ -140,25 +139,12 @@ StateWindow the_window;
 // there, which becomes value i. Works on the sorted states, each stratum
 // being a run of states, and leaves the values in rng_buffer.
 void stratify(Generator& g, std::uint32_t* states) {
-    const FindInStratum find = find_in_stratum();
-    bool started = false;
+    stratify_states()(the_window, states, g.rng_state);
     bool missed = false;
     for (int i = 0; i < kRngBlockSize; ++i) {
-        const StratumTarget& t = kStratumTargets[i];
-        if (states[i] - t.first <= t.span) continue;
-        if (!started) {
-            the_window.start(g.rng_state);
-            started = true;
-        }
-        std::uint32_t state;
-        if (find(the_window, i, state)) {
-            states[i] = g.rng_state = state;
-        } else {
-            states[i] = kNoState;
-            missed = true;
-        }
+        g.rng_buffer[i] = state_value(states[i]);
+        missed |= states[i] == kNoState;
     }
-    for (int i = 0; i < kRngBlockSize; ++i) g.rng_buffer[i] = state_value(states[i]);
     if (!missed) return;
     for (int i = 0; i < kRngBlockSize; ++i) {
         if (states[i] == kNoState) g.rng_buffer[i] = stratum_low(i) + kStratumWidth / 2;

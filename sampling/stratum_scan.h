@@ -35,8 +35,7 @@ struct Lanes16 {
     static Vec mul(Vec a, Vec b) { return a * b; }
 };
 
-// Column c's top bits in row `row`, as stored (h << 3); c may lie in the
-// window's overhang.
+// Column c's top 16 bits in row `row`; c may lie in the window's overhang.
 inline std::uint16_t top_in_row(const StateWindow& w, int c, int row) {
     return static_cast<std::uint16_t>(w.top[c] + static_cast<std::uint32_t>(static_cast<std::uint16_t>(row)) *
                                                      w.growth[c]);
@@ -47,6 +46,21 @@ inline std::uint16_t top_in_row(const StateWindow& w, int c, int row) {
 template <class V>
 inline typename V::Vec differences(const StateWindow& w, int at, typename V::Vec row, typename V::Vec key) {
     return V::sub(key, V::add(V::load(w.top + at), V::mul(row, V::load(w.growth + at))));
+}
+
+// The lowest of a group's differences, pairwise so that the test of the
+// group waits on few steps.
+template <class V>
+inline typename V::Vec lowest_of(const typename V::Vec* d) {
+    typename V::Vec m[kScanGroup / 2];
+#pragma GCC unroll 8
+    for (int k = 0; k < kScanGroup / 2; ++k) m[k] = V::min(d[2 * k], d[2 * k + 1]);
+#pragma GCC unroll 8
+    for (int n = kScanGroup / 2; n > 1; n /= 2) {
+#pragma GCC unroll 8
+        for (int k = 0; k < n / 2; ++k) m[k] = V::min(m[2 * k], m[2 * k + 1]);
+    }
+    return m[0];
 }
 
 // The offset of the first candidate in a group whose differences are `d`:
@@ -68,7 +82,9 @@ inline int first_in_group(const typename V::Vec* d, typename V::Vec bound) {
     return 64 * k + __builtin_ctzll(words[k]);
 }
 
-// See FindInStratum. Groups run on past the end of a row into the window's
+// Moves the window on to the first following state in stratum i and stores
+// it in `state`, as stepping one state at a time would; false after a whole
+// period without one. Groups run on past the end of a row into the window's
 // overhang, which holds the start of the next row: the columns are looked
 // at in stream order, and a group never has to stop short.
 template <class V>
@@ -108,20 +124,16 @@ inline bool find_in_stratum_with(StateWindow& w, int i, std::uint32_t& state) {
                     row_factor = V::splat(static_cast<std::int16_t>(row));
                 }
                 Vec d[kScanGroup];
-                Vec lowest = d[0] = differences<V>(w, base, row_factor, key);
 #pragma GCC unroll 8
-                for (int k = 1; k < kScanGroup; ++k) {
-                    d[k] = differences<V>(w, base + k * kLanes, row_factor, key);
-                    lowest = V::min(lowest, d[k]);
-                }
+                for (int k = 0; k < kScanGroup; ++k) d[k] = differences<V>(w, base + k * kLanes, row_factor, key);
+                const Vec lowest = lowest_of<V>(d);
                 if (V::below(lowest, bound) != 0) {
                     c = base + first_in_group<V>(d, bound);
                     break;
                 }
             }
         }
-        const std::uint32_t x = (static_cast<std::uint32_t>(top_in_row(w, c, row) >> kTopShift) << kColumnBits) |
-                                w.low[c];
+        const std::uint32_t x = (static_cast<std::uint32_t>(top_in_row(w, c, row)) << kLowBits) | w.low[c];
         from = c + 1;
         if (from >= kWindowColumns) {
             from -= kWindowColumns;
@@ -132,6 +144,26 @@ inline bool find_in_stratum_with(StateWindow& w, int i, std::uint32_t& state) {
             w.column = from;
             state = x;
             return true;
+        }
+    }
+}
+
+// See StratifyStates.
+template <class V>
+inline void stratify_states_with(StateWindow& w, std::uint32_t* states, std::uint32_t& state) {
+    bool ready = false;
+    for (int i = 0; i < kRngBlockSize; ++i) {
+        const StratumTarget& t = kStratumTargets[i];
+        if (states[i] - t.first <= t.span) continue;
+        if (!ready) {
+            w.resume(state, kRngBlockSize);
+            ready = true;
+        }
+        std::uint32_t found;
+        if (find_in_stratum_with<V>(w, i, found)) {
+            states[i] = state = found;
+        } else {
+            states[i] = kNoState;
         }
     }
 }

@@ -56,8 +56,8 @@ struct Scalar {
 
 }  // namespace
 
-bool find_in_stratum_scalar(StateWindow& window, int i, std::uint32_t& state) {
-    return find_in_stratum_with<Scalar>(window, i, state);
+void stratify_states_scalar(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
+    stratify_states_with<Scalar>(window, states, state);
 }
 
 #if defined(__SSE2__)
@@ -74,12 +74,12 @@ struct Sse2 : Lanes16<8> {
 };
 }  // namespace
 
-bool find_in_stratum_sse2(StateWindow& window, int i, std::uint32_t& state) {
-    return find_in_stratum_with<Sse2>(window, i, state);
+void stratify_states_sse2(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
+    stratify_states_with<Sse2>(window, states, state);
 }
 #else
-bool find_in_stratum_sse2(StateWindow& window, int i, std::uint32_t& state) {
-    return find_in_stratum_scalar(window, i, state);
+void stratify_states_sse2(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
+    stratify_states_scalar(window, states, state);
 }
 #endif
 
@@ -100,12 +100,12 @@ ScanPath scan_path() { return path_in_use.load(std::memory_order_relaxed); }
 
 void use_scan_path(ScanPath path) { path_in_use.store(path, std::memory_order_relaxed); }
 
-FindInStratum find_in_stratum() {
+StratifyStates stratify_states() {
     switch (scan_path()) {
-        case ScanPath::kAvx512: return find_in_stratum_avx512;
-        case ScanPath::kAvx2: return find_in_stratum_avx2;
-        case ScanPath::kSse2: return find_in_stratum_sse2;
-        default: return find_in_stratum_scalar;
+        case ScanPath::kAvx512: return stratify_states_avx512;
+        case ScanPath::kAvx2: return stratify_states_avx2;
+        case ScanPath::kSse2: return stratify_states_sse2;
+        default: return stratify_states_scalar;
     }
 }
 
@@ -118,9 +118,9 @@ void StateWindow::start(std::uint32_t state) {
         for (int k = 0; k < kStartRuns; ++k) {
             const std::uint32_t now = run[k];
             const std::uint32_t below = (kRowJump.a * now + kRowJump.c) & kLcgMask;  // the next row's
-            top[c + k] = static_cast<std::uint16_t>((now >> kColumnBits) << kTopShift);
-            growth[c + k] = static_cast<std::uint16_t>((((below - now) & kLcgMask) >> kColumnBits) << kTopShift);
-            low[c + k] = static_cast<std::uint16_t>(now & kLowMask);
+            top[c + k] = static_cast<std::uint16_t>(now >> kLowBits);
+            growth[c + k] = static_cast<std::uint16_t>(((below - now) & kLcgMask) >> kLowBits);
+            low[c + k] = static_cast<std::uint8_t>(now & kLowMask);
             run[k] = (kRunJump.a * now + kRunJump.c) & kLcgMask;
         }
     }
@@ -132,6 +132,22 @@ void StateWindow::start(std::uint32_t state) {
     }
     row = 0;
     column = 0;
+}
+
+void StateWindow::resume(std::uint32_t state, int drawn) {
+    if (in_use) {
+        const int at = (row % kWindowRows) * kWindowColumns + column + drawn;  // below 2^24 + 2^13
+        row = at / kWindowColumns;
+        column = at % kWindowColumns;
+        // The state just before the new position (row - 1 may be -1: the
+        // arithmetic is modulo 2^16, one row back).
+        const int c = column > 0 ? column - 1 : kWindowColumns - 1;
+        const int r = column > 0 ? row : row - 1;
+        const std::uint32_t before = (static_cast<std::uint32_t>(top_in_row(*this, c, r)) << kLowBits) | low[c];
+        if (before == (state & kLcgMask)) return;
+    }
+    start(state);
+    in_use = true;
 }
 
 }  // namespace kvz

@@ -5,11 +5,12 @@
 // A' = A^2048 = 1 (mod 2^13): written x = h * 2^11 + l, they keep the low
 // 11 bits l and add to the top 13 bits h a constant D(l) modulo 2^13. So the
 // stream, laid out in rows of 2048 successive states, has in each column one
-// fixed l, and in row q the h of row 0 plus q D(l). The window holds h and D
-// of every column as 16-bit numbers: a vector of 16-bit lanes works out and
-// tests many columns of a row at once, with no state depending on another.
-// Columns are tested in stream order, so the first state found in the
-// thousandth is the one the one-by-one search finds.
+// fixed l, and in row q the h of row 0 plus q D(l). The window holds, for
+// every column, the state's top 16 bits (h and the top 3 bits of l) and
+// their growth a row (D << 3) as 16-bit numbers: a vector of 16-bit lanes
+// works out and tests many columns of a row at once, with no state depending
+// on another. Columns are tested in stream order, so the first state found in
+// the thousandth is the one the one-by-one search finds.
 #pragma once
 
 #include <array>
@@ -51,8 +52,8 @@ constexpr double stratum_high(int i) { return stratum_low(i) + kStratumWidth; }
 constexpr int kColumnBits = 11;
 constexpr int kWindowColumns = 1 << kColumnBits;           // states a row
 constexpr int kWindowRows = 1 << (24 - kColumnBits);       // rows a period
-constexpr int kTopShift = 16 - (24 - kColumnBits);         // h kept as h << 3 in 16 bits
-constexpr std::uint32_t kLowMask = kWindowColumns - 1;
+constexpr int kLowBits = 8;                                // a state is top << 8 | low
+constexpr std::uint32_t kLowMask = (1u << kLowBits) - 1;
 // Vectors the search tests together, and columns past the end of a row that
 // the window also holds (the next row's first ones): room for a group of the
 // widest vectors (32 lanes) starting anywhere in a row.
@@ -60,7 +61,7 @@ constexpr int kScanGroup = 8;
 constexpr int kWindowOverhang = kScanGroup * 32;
 
 // What the scan of one thousandth compares: a column is a candidate when
-// int16(key - its stored h) < bound, i.e. h lies in [first >> 11, last >> 11];
+// int16(key - its top bits) < bound, i.e. they lie in [first >> 8, last >> 8];
 // a candidate is the state when it lies in [first, last] itself.
 struct StratumTarget {
     std::uint32_t first;
@@ -70,12 +71,12 @@ struct StratumTarget {
 };
 
 constexpr StratumTarget stratum_target(const StateRun& run) {
-    const std::uint32_t top_first = run.first >> kColumnBits;
-    const std::uint32_t top_last = run.last >> kColumnBits;
-    // (top_last - h) << 3 shifted by half the range turns "h in the run's
-    // rows" into one signed comparison.
-    return {run.first, run.last - run.first, static_cast<std::uint16_t>(((top_last << kTopShift) + 0x8000u) & 0xFFFFu),
-            static_cast<std::int16_t>(static_cast<int>((top_last - top_first) << kTopShift) - 32768 + 1)};
+    const std::uint32_t top_first = run.first >> kLowBits;
+    const std::uint32_t top_last = run.last >> kLowBits;
+    // top_last - top, moved by half the 16-bit range, turns "top in
+    // [top_first, top_last]" into one signed comparison.
+    return {run.first, run.last - run.first, static_cast<std::uint16_t>((top_last + 0x8000u) & 0xFFFFu),
+            static_cast<std::int16_t>(static_cast<int>(top_last - top_first) - 32768 + 1)};
 }
 
 constexpr std::array<StratumTarget, kRngBlockSize> make_stratum_targets() {
@@ -103,30 +104,39 @@ ScanPath scan_path();
 void use_scan_path(ScanPath path);
 
 // The kWindowColumns states of the stream after a given state, one column
-// each, and where the search stands.
+// each, and where the search stands. Zero (not in use) at load.
 struct StateWindow {
-    alignas(64) std::uint16_t top[kWindowColumns + kWindowOverhang];     // h << 3 in row 0
-    alignas(64) std::uint16_t growth[kWindowColumns + kWindowOverhang];  // D(l) << 3: h's growth a row
-    std::uint16_t low[kWindowColumns + kWindowOverhang];                 // l, the same in every row
+    alignas(64) std::uint16_t top[kWindowColumns + kWindowOverhang];     // state >> 8 in row 0
+    alignas(64) std::uint16_t growth[kWindowColumns + kWindowOverhang];  // D(l) << 3: its growth a row
+    std::uint8_t low[kWindowColumns + kWindowOverhang];                  // state & 255, the same in every row
     int row;     // the row being searched
     int column;  // its next column
+    bool in_use;
 
     // The states after `state`, the first in column 0 of row 0.
     void start(std::uint32_t state);
+    // Readies the window for a search after `state`, the last of `drawn`
+    // states drawn since the window was left: it moves on past them when it
+    // stood just before them, and starts afresh after `state` otherwise.
+    void resume(std::uint32_t state, int drawn);
 };
 
-// Moves the window on to the first following state in stratum i and stores
-// it in `state`, as stepping one state at a time would. Every stratum holds
-// states and the recurrence visits every state within a period, so this
-// finds one; false after a whole period without one. One version for each
-// path.
-using FindInStratum = bool (*)(StateWindow& window, int i, std::uint32_t& state);
-bool find_in_stratum_scalar(StateWindow& window, int i, std::uint32_t& state);
-bool find_in_stratum_sse2(StateWindow& window, int i, std::uint32_t& state);
-bool find_in_stratum_avx2(StateWindow& window, int i, std::uint32_t& state);
-bool find_in_stratum_avx512(StateWindow& window, int i, std::uint32_t& state);
+// Marks a stratum for which a whole period held no state.
+constexpr std::uint32_t kNoState = 0xFFFFFFFFu;
+
+// The stratification of a block: for each i in turn whose state in the
+// sorted `states` lies outside stratum i, states[i] becomes the first state
+// in stratum i after the last one found (after `state`, the generator's
+// state once the block is drawn, for the first), as stepping one state at a
+// time would, or kNoState when a whole period holds none; `state` ends as
+// the last one found. One version for each path.
+using StratifyStates = void (*)(StateWindow& window, std::uint32_t* states, std::uint32_t& state);
+void stratify_states_scalar(StateWindow& window, std::uint32_t* states, std::uint32_t& state);
+void stratify_states_sse2(StateWindow& window, std::uint32_t* states, std::uint32_t& state);
+void stratify_states_avx2(StateWindow& window, std::uint32_t* states, std::uint32_t& state);
+void stratify_states_avx512(StateWindow& window, std::uint32_t* states, std::uint32_t& state);
 
 // The version of the path in use.
-FindInStratum find_in_stratum();
+StratifyStates stratify_states();
 
 }  // namespace kvz

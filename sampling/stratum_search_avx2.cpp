@@ -26,16 +26,16 @@ struct Avx2 : Lanes16<16> {
 };
 }  // namespace
 
-bool find_in_stratum_avx2(StateWindow& window, int i, std::uint32_t& state) {
-    return find_in_stratum_with<Avx2>(window, i, state);
+void stratify_states_avx2(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
+    stratify_states_with<Avx2>(window, states, state);
 }
 
 }  // namespace kvz
 #else
 namespace kvz {
-// Built without AVX2: never chosen by widest_scan_path; the SSE2 scan stands in.
-bool find_in_stratum_avx2(StateWindow& window, int i, std::uint32_t& state) {
-    return find_in_stratum_sse2(window, i, state);
+// Built without AVX2: never chosen by widest_scan_path; the SSE2 one stands in.
+void stratify_states_avx2(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
+    stratify_states_sse2(window, states, state);
 }
 }  // namespace kvz
 #endif

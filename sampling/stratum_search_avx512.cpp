@@ -24,16 +24,16 @@ struct Avx512 : Lanes16<32> {
 };
 }  // namespace
 
-bool find_in_stratum_avx512(StateWindow& window, int i, std::uint32_t& state) {
-    return find_in_stratum_with<Avx512>(window, i, state);
+void stratify_states_avx512(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
+    stratify_states_with<Avx512>(window, states, state);
 }
 
 }  // namespace kvz
 #else
 namespace kvz {
-// Built without AVX-512: never chosen by widest_scan_path; the AVX2 search stands in.
-bool find_in_stratum_avx512(StateWindow& window, int i, std::uint32_t& state) {
-    return find_in_stratum_avx2(window, i, state);
+// Built without AVX-512: never chosen by widest_scan_path; the AVX2 one stands in.
+void stratify_states_avx512(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
+    stratify_states_avx2(window, states, state);
 }
 }  // namespace kvz
 #endif
