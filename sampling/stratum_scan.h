@@ -4,7 +4,8 @@
 // linkage and calls nothing but V and built-ins: no copy built for a wider
 // instruction set can stand in for another's.
 //
-// V provides Vec (kLanes lanes of 16 bits), load, splat, add, sub, mul (low
+// V provides Vec (kLanes lanes of 16 bits), kGroup (vectors tested
+// together, an even number), load, splat, add, sub, mul (low
 // 16 bits of the product), min (signed), below(a, b): the lanes where a < b
 // (signed) as a mask of kBitsPerLane bits a lane, and below2(a0, a1, b): the
 // same for two vectors, one bit a lane, a0's lanes first. Lanes16 gives the
@@ -24,6 +25,7 @@ template <int N>
 struct Lanes16 {
     typedef std::uint16_t Vec __attribute__((vector_size(2 * N)));
     static constexpr int kLanes = N;
+    static constexpr int kGroup = 64 / N;  // vectors tested together: 64 columns
     static Vec load(const std::uint16_t* p) {
         Vec v;
         __builtin_memcpy(&v, p, sizeof v);
@@ -48,19 +50,15 @@ inline typename V::Vec differences(const StateWindow& w, int at, typename V::Vec
     return V::sub(key, V::add(V::load(w.top + at), V::mul(row, V::load(w.growth + at))));
 }
 
-// The lowest of a group's differences, pairwise so that the test of the
-// group waits on few steps.
-template <class V>
+// The lowest of n differences, pairwise so that the test of a group waits
+// on few steps.
+template <class V, int n>
 inline typename V::Vec lowest_of(const typename V::Vec* d) {
-    typename V::Vec m[kScanGroup / 2];
-#pragma GCC unroll 8
-    for (int k = 0; k < kScanGroup / 2; ++k) m[k] = V::min(d[2 * k], d[2 * k + 1]);
-#pragma GCC unroll 8
-    for (int n = kScanGroup / 2; n > 1; n /= 2) {
-#pragma GCC unroll 8
-        for (int k = 0; k < n / 2; ++k) m[k] = V::min(m[2 * k], m[2 * k + 1]);
+    if constexpr (n == 1) {
+        return d[0];
+    } else {
+        return V::min(lowest_of<V, n / 2>(d), lowest_of<V, n - n / 2>(d + n / 2));
     }
-    return m[0];
 }
 
 // The offset of the first candidate in a group whose differences are `d`:
@@ -69,10 +67,10 @@ inline typename V::Vec lowest_of(const typename V::Vec* d) {
 template <class V>
 inline int first_in_group(const typename V::Vec* d, typename V::Vec bound) {
     constexpr int kPairBits = 2 * V::kLanes;
-    constexpr int kWords = (kScanGroup * V::kLanes + 63) / 64;
+    constexpr int kWords = (V::kGroup * V::kLanes + 63) / 64;
     std::uint64_t words[kWords] = {};
 #pragma GCC unroll 8
-    for (int j = 0; j < kScanGroup / 2; ++j) {
+    for (int j = 0; j < V::kGroup / 2; ++j) {
         const int bit = j * kPairBits;
         words[bit / 64] |= V::below2(d[2 * j], d[2 * j + 1], bound) << (bit % 64);
     }
@@ -91,7 +89,7 @@ template <class V>
 inline bool find_in_stratum_with(StateWindow& w, int i, std::uint32_t& state) {
     using Vec = typename V::Vec;
     constexpr int kLanes = V::kLanes;
-    static_assert(kScanGroup * kLanes <= kWindowOverhang && kWindowColumns % kLanes == 0, "groups fit the window");
+    static_assert(V::kGroup * kLanes <= kWindowOverhang && kWindowColumns % kLanes == 0, "groups fit the window");
     const StratumTarget& t = kStratumTargets[i];
     const Vec key = V::splat(static_cast<std::int16_t>(t.key));
     const Vec bound = V::splat(t.bound);
@@ -113,7 +111,7 @@ inline bool find_in_stratum_with(StateWindow& w, int i, std::uint32_t& state) {
         if (head != 0) {
             c = base + static_cast<int>(__builtin_ctz(head)) / V::kBitsPerLane;
         } else {
-            for (base += kLanes;; base += kScanGroup * kLanes) {
+            for (base += kLanes;; base += V::kGroup * kLanes) {
                 if (base >= kWindowColumns) {
                     base -= kWindowColumns;
                     if (++row > last_row) {
@@ -123,10 +121,10 @@ inline bool find_in_stratum_with(StateWindow& w, int i, std::uint32_t& state) {
                     }
                     row_factor = V::splat(static_cast<std::int16_t>(row));
                 }
-                Vec d[kScanGroup];
+                Vec d[V::kGroup];
 #pragma GCC unroll 8
-                for (int k = 0; k < kScanGroup; ++k) d[k] = differences<V>(w, base + k * kLanes, row_factor, key);
-                const Vec lowest = lowest_of<V>(d);
+                for (int k = 0; k < V::kGroup; ++k) d[k] = differences<V>(w, base + k * kLanes, row_factor, key);
+                const Vec lowest = lowest_of<V, V::kGroup>(d);
                 if (V::below(lowest, bound) != 0) {
                     c = base + first_in_group<V>(d, bound);
                     break;

@@ -43,6 +43,7 @@ std::atomic<ScanPath> path_in_use{widest_scan_path()};
 struct Scalar {
     using Vec = std::uint16_t;
     static constexpr int kLanes = 1;
+    static constexpr int kGroup = 8;
     static constexpr int kBitsPerLane = 1;
     static Vec load(const std::uint16_t* p) { return *p; }
     static Vec splat(std::int16_t x) { return static_cast<Vec>(x); }

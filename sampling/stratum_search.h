@@ -54,11 +54,10 @@ constexpr int kWindowColumns = 1 << kColumnBits;           // states a row
 constexpr int kWindowRows = 1 << (24 - kColumnBits);       // rows a period
 constexpr int kLowBits = 8;                                // a state is top << 8 | low
 constexpr std::uint32_t kLowMask = (1u << kLowBits) - 1;
-// Vectors the search tests together, and columns past the end of a row that
-// the window also holds (the next row's first ones): room for a group of the
-// widest vectors (32 lanes) starting anywhere in a row.
-constexpr int kScanGroup = 8;
-constexpr int kWindowOverhang = kScanGroup * 32;
+// Columns past the end of a row that the window also holds (the next row's
+// first ones): room for a group of columns tested together (64 at the most)
+// starting anywhere in a row.
+constexpr int kWindowOverhang = 64;
 
 // What the scan of one thousandth compares: a column is a candidate when
 // int16(key - its top bits) < bound, i.e. they lie in [first >> 8, last >> 8];
