@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "sampling/sampling.h"
+#include "sampling/stratum_search.h"
 
 namespace kvz {
 
@@ -35,91 +36,41 @@ using generator_detail::the_generator;
 
 constexpr std::uint32_t kSeedOffset = 327680u;  // 0x50000
 
-// Quicksort: parts shorter than this go to straight insertion; the explicit
-// stack holds pending (first, last) pairs.
-constexpr int kInsertionLimit = 7;
-constexpr int kSortStackSize = 50;
+// The sort of a block's drawn values. A value grows with its state, and 1000
+// successive states of a full-period recurrence are distinct, so the values
+// have one ascending order: sorting the states, each carrying the position it
+// was drawn at, gives it. The sort is by radix, a byte of the state a pass
+// from the lowest, each pass keeping the order of the one before.
+constexpr int kRadixBits = 8;
+constexpr int kRadixPasses = 3;  // 24-bit states
+constexpr int kRadixBuckets = 1 << kRadixBits;
+constexpr int kStateKeyShift = 32;  // a drawn entry: state << 32 | position
 
-// Width of one stratum of a block.
-constexpr double kStratumWidth = 0.001;
-// Draws spent on one stratum before giving up. The base generator has full
-// period 2^24, so within 2^24 successive steps it visits every state, and
-// each stratum holds about 16777 of them: the bound is never reached.
-constexpr long kStratumDrawLimit = 1L << 24;
-
-void swap_entries(double* a, int* idx, int i, int j) {
-    std::swap(a[i], a[j]);
-    std::swap(idx[i], idx[j]);
-}
-
-// Straight insertion of a[l..ir] (inclusive), carrying idx along.
-void insertion_sort(double* a, int* idx, int l, int ir) {
-    for (int j = l + 1; j <= ir; ++j) {
-        const double v = a[j];
-        const int t = idx[j];
-        int i = j - 1;
-        for (; i >= l; --i) {
-            if (a[i] <= v) break;
-            a[i + 1] = a[i];
-            idx[i + 1] = idx[i];
+void sort_drawn(std::uint64_t* drawn, std::uint64_t* scratch, int n) {
+    int start[kRadixPasses][kRadixBuckets] = {};
+    for (int i = 0; i < n; ++i) {
+        for (int p = 0; p < kRadixPasses; ++p) {
+            ++start[p][(drawn[i] >> (kStateKeyShift + p * kRadixBits)) & (kRadixBuckets - 1)];
         }
-        a[i + 1] = v;
-        idx[i + 1] = t;
     }
-}
-
-// Ascending quicksort of a[0..n-1] carrying idx: median of three, insertion
-// for small parts, larger part pushed, smaller part worked on next.
-void sort_with_index(double* a, int* idx, int n) {
-    int stack[kSortStackSize];
-    int top = 0;
-    int l = 0;
-    int ir = n - 1;
-    for (;;) {
-        if (ir - l < kInsertionLimit) {
-            insertion_sort(a, idx, l, ir);
-            if (top == 0) return;
-            ir = stack[--top];
-            l = stack[--top];
-            continue;
+    for (int p = 0; p < kRadixPasses; ++p) {
+        int sum = 0;
+        for (int& b : start[p]) {
+            const int count = b;
+            b = sum;
+            sum += count;
         }
-        const int k = (l + ir) / 2;
-        swap_entries(a, idx, k, l + 1);
-        if (a[l] > a[ir]) swap_entries(a, idx, l, ir);
-        if (a[l + 1] > a[ir]) swap_entries(a, idx, l + 1, ir);
-        if (a[l] > a[l + 1]) swap_entries(a, idx, l, l + 1);
-        int i = l + 1;
-        int j = ir;
-        const double pivot = a[l + 1];
-        const int pivot_index = idx[l + 1];
-        for (;;) {
-            do ++i; while (a[i] < pivot);
-            do --j; while (a[j] > pivot);
-            if (j < i) break;
-            swap_entries(a, idx, i, j);
+    }
+    std::uint64_t* from = drawn;
+    std::uint64_t* to = scratch;
+    for (int p = 0; p < kRadixPasses; ++p) {
+        for (int i = 0; i < n; ++i) {
+            to[start[p][(from[i] >> (kStateKeyShift + p * kRadixBits)) & (kRadixBuckets - 1)]++] = from[i];
         }
-        a[l + 1] = a[j];
-        a[j] = pivot;
-        idx[l + 1] = idx[j];
-        idx[j] = pivot_index;
-        // Pushing the larger part keeps the depth below log2(n) pairs, far
-        // inside the stack; should it ever be full, finish this part in place.
-        if (top + 2 > kSortStackSize) {
-            insertion_sort(a, idx, l, ir);
-            if (top == 0) return;
-            ir = stack[--top];
-            l = stack[--top];
-            continue;
-        }
-        if (ir - i + 1 >= j - l) {
-            stack[top++] = i;
-            stack[top++] = ir;
-            ir = j - 1;
-        } else {
-            stack[top++] = l;
-            stack[top++] = j - 1;
-            l = i;
-        }
+        std::swap(from, to);
+    }
+    if (from != drawn) {
+        for (int i = 0; i < n; ++i) drawn[i] = from[i];
     }
 }
 
@@ -138,10 +89,10 @@ double next_shuffled(Generator& g) {
 
 // Jump-ahead: k steps of the base recurrence are one affine map,
 // x -> (A_k x + C_k) mod 2^24. kLanes successive states are computed at once
-// from the same state, so the stratum search and plain runs are not held up
-// by the recurrence carrying each state into the next. The maps are kept
-// shifted up by 8 bits: then the wrap-around of 32-bit arithmetic is the
-// reduction modulo 2^24, and a state x appears as x << 8.
+// from the same state, so plain runs are not held up by the recurrence
+// carrying each state into the next. The maps are kept shifted up by 8 bits:
+// then the wrap-around of 32-bit arithmetic is the reduction modulo 2^24, and
+// a state x appears as x << 8.
 constexpr int kLanes = 8;
 constexpr int kStateShift = 8;
 struct JumpAhead {
@@ -161,7 +112,6 @@ constexpr JumpAhead make_jump_ahead() {
     return j;
 }
 constexpr JumpAhead kJumpAhead = make_jump_ahead();
-static_assert(kStratumDrawLimit % kLanes == 0, "the search visits whole groups of lanes");
 
 // kLanes successive states in flight, shifted: lane k holds the state k + 1
 // steps after the group's start; one jump of kLanes steps, the same map for
@@ -179,69 +129,25 @@ struct LaneGroup {
     std::uint32_t state(int k) const { return z[k] >> kStateShift; }
 };
 
-// The states whose value lies in [lo, hi): one contiguous run, since the
-// value never decreases as the state grows.
-struct StateRun {
-    std::uint32_t first;
-    std::uint32_t last;
-    bool empty;
-};
-
-StateRun states_between(double lo, double hi) {
-    // Start from the estimates lo * divisor and hi * divisor and move to the
-    // exact ends with the same double comparisons a drawn value faces.
-    long first = static_cast<long>(lo * kLcgDivisor) - 2;
-    if (first < 0) first = 0;
-    while (first <= static_cast<long>(kLcgMask) && state_value(first) < lo) ++first;
-    while (first > 0 && state_value(first - 1) >= lo) --first;
-    long last = static_cast<long>(hi * kLcgDivisor);
-    if (last > static_cast<long>(kLcgMask)) last = kLcgMask;
-    while (last >= 0 && state_value(last) >= hi) --last;
-    while (last < static_cast<long>(kLcgMask) && state_value(last + 1) < hi) ++last;
-    if (last < first) return {0, 0, true};
-    return {static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last), false};
-}
-
-// Advances the base generator to the first following state in `run` and
-// returns its value, as drawing one base value after another until one
-// lands in the run would; after kStratumDrawLimit steps (a whole period,
-// which brings the state back to where it was) it reports false.
-bool next_state_in(Generator& g, const StateRun& run, double& value) {
-    if (run.empty) return false;
-    // Shifted state z is in the run when z - first' <= span' (unsigned).
-    const std::uint32_t first = run.first << kStateShift;
-    const std::uint32_t span = (run.last - run.first) << kStateShift;
-    LaneGroup lanes(g.rng_state);
-    for (long step = 0; step < kStratumDrawLimit; step += kLanes) {
-        std::uint32_t hits = 0;
-        for (int k = 0; k < kLanes; ++k) hits |= (lanes.z[k] - first <= span) ? 1u : 0u;
-        if (hits != 0) {
-            int k = 0;
-            while (!(lanes.z[k] - first <= span)) ++k;
-            const std::uint32_t state = lanes.state(k);
-            g.rng_state = state;
-            value = state_value(state);
-            return true;
-        }
-        lanes.advance();
-    }
-    return false;
-}
+// The search window, used under the guard like the generator itself. It
+// follows the stream from one block to the next while nothing else moves
+// the generator.
+StateWindow the_window;
 
 // Replace value i until it lies in the i-th stratum [i / 1000, (i + 1) / 1000):
 // the base values drawn for it are skipped over until the first that lands
-// there, which becomes value i.
-void stratify(Generator& g) {
+// there, which becomes value i. Works on the sorted states, each stratum
+// being a run of states, and leaves the values in rng_buffer.
+void stratify(Generator& g, std::uint32_t* states) {
+    stratify_states()(the_window, states, g.rng_state);
+    bool missed = false;
     for (int i = 0; i < kRngBlockSize; ++i) {
-        const double lo = i * kStratumWidth;
-        const double hi = lo + kStratumWidth;
-        if (!(g.rng_buffer[i] < lo || g.rng_buffer[i] >= hi)) continue;
-        double value;
-        if (next_state_in(g, states_between(lo, hi), value)) {
-            g.rng_buffer[i] = value;
-        } else {
-            g.rng_buffer[i] = lo + kStratumWidth / 2;
-        }
+        g.rng_buffer[i] = state_value(states[i]);
+        missed |= states[i] == kNoState;
+    }
+    if (!missed) return;
+    for (int i = 0; i < kRngBlockSize; ++i) {
+        if (states[i] == kNoState) g.rng_buffer[i] = stratum_low(i) + kStratumWidth / 2;
     }
 }
 
@@ -259,12 +165,21 @@ void mix(Generator& g) {
 }
 
 void make_block(Generator& g) {
+    std::uint64_t drawn[kRngBlockSize];
+    std::uint64_t scratch[kRngBlockSize];
+    std::uint32_t x = g.rng_state;
     for (int i = 0; i < kRngBlockSize; ++i) {
-        g.rng_index[i] = i;
-        g.rng_buffer[i] = rng_step();
+        x = lcg_next(x);
+        drawn[i] = (static_cast<std::uint64_t>(x) << kStateKeyShift) | static_cast<std::uint32_t>(i);
     }
-    sort_with_index(g.rng_buffer, g.rng_index, kRngBlockSize);
-    stratify(g);
+    g.rng_state = x;
+    sort_drawn(drawn, scratch, kRngBlockSize);
+    std::uint32_t states[kRngBlockSize];
+    for (int k = 0; k < kRngBlockSize; ++k) {
+        states[k] = static_cast<std::uint32_t>(drawn[k] >> kStateKeyShift);
+        g.rng_index[k] = static_cast<int>(drawn[k] & 0xFFFFFFFFu);
+    }
+    stratify(g, states);
     mix(g);
     g.rng_pos = 0;
 }

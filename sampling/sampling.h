@@ -70,8 +70,8 @@ public:
 void set_rng_type(int kind, int seed);
 
 // The base recurrence on a state, and the value a state stands for.
-inline std::uint32_t lcg_next(std::uint32_t x) { return (x * kLcgMultiplier + kLcgIncrement) & kLcgMask; }
-inline double state_value(std::uint32_t x) { return (static_cast<double>(x) + 1.0) / kLcgDivisor; }
+constexpr std::uint32_t lcg_next(std::uint32_t x) { return (x * kLcgMultiplier + kLcgIncrement) & kLcgMask; }
+constexpr double state_value(std::uint32_t x) { return (static_cast<double>(x) + 1.0) / kLcgDivisor; }
 
 // One step of the base congruential generator.
 inline double rng_step() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "sampling/stratum_search.h"
 #include "sampling_fixtures.h"
 
 namespace kvz {
@@ -56,17 +58,107 @@ struct ReferenceGenerator {
     }
 };
 
-TEST(FastPaths, StratifiedBlocksEqualTheOneByOneRejection) {
-    // Seed -327680 starts from state 0; the others are arbitrary.
-    for (int seed : {-327680, 1, 12345}) {
-        set_rng_type(kRngStratified, seed);
-        ReferenceGenerator ref{static_cast<std::uint32_t>(seed) + 327680u};
-        for (int b = 0; b < 3; ++b) {
-            const std::vector<double> expected = ref.block();
-            for (int i = 0; i < kRngBlockSize; ++i) {
-                ASSERT_EQ(rng(), expected[i]) << "seed " << seed << " block " << b << " value " << i;
+// Every search path this processor runs, the one in use restored afterwards.
+class StratifiedPaths : public ::testing::Test {
+protected:
+    void TearDown() override { use_scan_path(widest_scan_path()); }
+    static std::vector<ScanPath> paths() {
+        std::vector<ScanPath> p;
+        for (ScanPath path : {ScanPath::kScalar, ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512}) {
+            if (path <= widest_scan_path()) p.push_back(path);
+        }
+        return p;
+    }
+};
+
+std::uint32_t seeded_state(int seed) { return static_cast<std::uint32_t>(seed) + 327680u; }
+
+TEST_F(StratifiedPaths, BlocksEqualTheOneByOneRejection) {
+    // Seed -327680 starts from state 0 and INT_MAX from beyond 24 bits; the
+    // others are arbitrary.
+    const int seeds[] = {-327680, 1, 12345, 2024, 77, 31, 5, INT_MAX};
+    for (ScanPath path : paths()) {
+        use_scan_path(path);
+        for (int seed : seeds) {
+            set_rng_type(kRngStratified, seed);
+            ReferenceGenerator ref{seeded_state(seed)};
+            for (int b = 0; b < 3; ++b) {
+                const std::vector<double> expected = ref.block();
+                for (int i = 0; i < kRngBlockSize; ++i) {
+                    ASSERT_EQ(rng(), expected[i])
+                        << "path " << int(path) << " seed " << seed << " block " << b << " value " << i;
+                }
+                ASSERT_EQ(generator().rng_state, ref.state) << "path " << int(path) << " seed " << seed;
             }
-            ASSERT_EQ(generator().rng_state, ref.state) << "seed " << seed << " block " << b;
+        }
+    }
+}
+
+// Batches across block ends, single values between them, and a reseed in
+// the middle of a block give the stream the one-by-one rejection gives.
+TEST_F(StratifiedPaths, BatchesAndReseedsFollowTheSameStream) {
+    const int runs[] = {700, 1, 1500, 299, 2000, 3};  // 4503 values: five blocks begun
+    for (ScanPath path : paths()) {
+        use_scan_path(path);
+        set_rng_type(kRngStratified, 99);
+        ReferenceGenerator ref{seeded_state(99)};
+        std::vector<double> expected;
+        while (expected.size() < 4503) {
+            const std::vector<double> block = ref.block();
+            expected.insert(expected.end(), block.begin(), block.end());
+        }
+        std::size_t at = 0;
+        for (int n : runs) {
+            std::vector<double> got(n);
+            if (n == 1) {
+                got[0] = rng();
+            } else {
+                rng_batch(got.data(), n);
+            }
+            for (int k = 0; k < n; ++k, ++at) ASSERT_EQ(got[k], expected[at]) << "path " << int(path) << " value " << at;
+        }
+        // Reseeded 400 values into a block: a fresh block from the new seed.
+        set_rng_type(kRngStratified, 4);
+        ReferenceGenerator fresh{seeded_state(4)};
+        const std::vector<double> block = fresh.block();
+        for (int i = 0; i < kRngBlockSize; ++i) ASSERT_EQ(rng(), block[i]) << "path " << int(path) << " reseeded " << i;
+    }
+}
+
+// Variates drawn one at a time and in batches take the same uniforms on
+// every path (a fresh slot each time: draws may extend its table).
+TEST_F(StratifiedPaths, VariatesAreTheSameOnEveryPath) {
+    std::vector<double> first;
+    for (ScanPath path : paths()) {
+        auto s = prepared({kGamma, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, 2.0}}});
+        use_scan_path(path);
+        set_rng_type(kRngStratified, 17);
+        std::vector<double> v(2500);
+        for (int k = 0; k < 1200; ++k) v[k] = dvalue(*s);
+        dvalue_batch(*s, v.data() + 1200, 1300);
+        if (first.empty()) {
+            first = v;
+            continue;
+        }
+        for (std::size_t k = 0; k < v.size(); ++k) ASSERT_EQ(v[k], first[k]) << "path " << int(path) << " draw " << k;
+    }
+}
+
+// Each stratum's run of states is exactly the states whose value lies in
+// [i / 1000, (i + 1) / 1000) by the double comparisons of a drawn value.
+TEST(StratumTargets, RunsHoldExactlyTheStatesOfTheirThousandth) {
+    for (int i = 0; i < kRngBlockSize; ++i) {
+        const double lo = i * 0.001;
+        const double hi = lo + 0.001;
+        const StratumTarget& t = kStratumTargets[i];
+        const std::uint32_t last = t.first + t.span;
+        ASSERT_TRUE(state_value(t.first) >= lo && state_value(t.first) < hi) << i;
+        ASSERT_TRUE(state_value(last) >= lo && state_value(last) < hi) << i;
+        if (t.first > 0) {
+            ASSERT_LT(state_value(t.first - 1), lo) << i;
+        }
+        if (last < kLcgMask) {
+            ASSERT_GE(state_value(last + 1), hi) << i;
         }
     }
 }
