@@ -1,17 +1,12 @@
 // kvzcalc: the command-line host of the library. Lists the types, describes a
 // distribution, evaluates its density, cumulative distribution and quantiles,
 // draws variates and plots it; --json for machine-readable output.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -19,8 +14,10 @@
 #include "correlated.h"
 #include "format.h"
 #include "plot.h"
+#include "progress.h"
 #include "session.h"
 #include "types.h"
+#include "validators.h"
 
 namespace {
 
@@ -29,6 +26,9 @@ using kvzcalc::Offered;
 using kvzcalc::Request;
 using kvzcalc::Session;
 using kvzcalc::TypeInfo;
+using kvzcalc::kDecimal;
+using kvzcalc::kFinite;
+using kvzcalc::kNumber;
 using nlohmann::json;
 
 constexpr int kUsageError = 2;
@@ -36,9 +36,6 @@ constexpr int kRunError = 1;
 constexpr int kMaxSamples = 100'000'000;
 constexpr int kMaxPlotSamples = 10'000'000;
 constexpr int kDrawChunk = 65536;
-// The progress bar appears only once a run has taken this long.
-constexpr std::chrono::milliseconds kProgressDelay{500};
-constexpr int kProgressWidth = 40;
 
 // A failure the user can fix; reported as one line on stderr.
 struct UsageError {
@@ -60,39 +57,6 @@ struct Options {
     int seed = 0;
     std::string output;
 };
-
-const CLI::Validator kFinite(
-    [](std::string& s) -> std::string {
-        double v = 0.0;
-        if (!CLI::detail::lexical_cast(s, v)) return "'" + s + "' is not a number";
-        if (!std::isfinite(v)) return "'" + s + "' is not a finite number";
-        return {};
-    },
-    "");
-
-// Points may be any double, infinities included.
-const CLI::Validator kNumber(
-    [](std::string& s) -> std::string {
-        double v = 0.0;
-        if (!CLI::detail::lexical_cast(s, v)) return "'" + s + "' is not a number";
-        return {};
-    },
-    "");
-
-// Whole numbers in decimal only: the text is rewritten without leading zeros,
-// which the default conversion would read as octal.
-const CLI::Validator kDecimal(
-    [](std::string& s) -> std::string {
-        long long v = 0;
-        const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
-        auto [end, ec] = std::from_chars(first, s.data() + s.size(), v);
-        if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return "'" + s + "' is not a whole number";
-        if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-            return "'" + s + "' is out of the 32-bit integer range";
-        s = std::to_string(v);
-        return {};
-    },
-    "");
 
 void add_distribution_options(CLI::App* cmd, Options& o) {
     cmd->add_option("type", o.type, "distribution name or code (see kvzcalc list)")->required();
@@ -294,30 +258,6 @@ int run_evaluate(const Request& r, const Options& o, Function f) {
     return 0;
 }
 
-// A bar on stderr for runs that take a while, and only when a person watches it.
-class Progress {
-public:
-    explicit Progress(long long total)
-        : total_(total), enabled_(isatty(STDERR_FILENO) != 0), start_(std::chrono::steady_clock::now()) {}
-    ~Progress() {
-        if (shown_) std::fprintf(stderr, "\r%*s\r", kProgressWidth + 20, "");
-    }
-    void update(long long done) {
-        if (!enabled_ || std::chrono::steady_clock::now() - start_ < kProgressDelay) return;
-        shown_ = true;
-        const int filled = static_cast<int>(kProgressWidth * done / total_);
-        std::fprintf(stderr, "\rdrawing [%s%s] %3lld%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(kProgressWidth - filled), ' ').c_str(), 100 * done / total_);
-        std::fflush(stderr);
-    }
-
-private:
-    long long total_;
-    bool enabled_;
-    bool shown_ = false;
-    std::chrono::steady_clock::time_point start_;
-};
-
 int run_sample(const Request& r, const Options& o) {
     require(r, r.type->sample, "random variates");
     Session session(r);
@@ -335,7 +275,7 @@ int run_sample(const Request& r, const Options& o) {
     } else {
         std::cout << "value\n";
     }
-    Progress progress(o.count);
+    kvzcalc::Progress progress(o.count, "drawing");
     std::vector<double> chunk;
     std::string text;
     for (int done = 0; done < o.count;) {

@@ -80,6 +80,10 @@ bool offered(Offered o, bool truncated);
 // reads in parentheses. The Python binding words it the same.
 std::optional<std::string> domain_error(const TypeInfo& type, const FieldValues& values);
 
+// What a refusal of fit_pdf (a negative code) means, in the words the Python
+// binding uses too.
+std::string fit_refusal(int code);
+
 // The library-wide uniform generators by name, with their set_rng_type codes.
 struct Generator {
     std::string name;
