@@ -6,7 +6,7 @@ include(CMakePackageConfigHelpers)
 
 set(KVZ_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/kvz_comp)
 
-install(FILES include/kvz_comp.h include/kvz_comp_batch.h include/kvz_comp_corr.h
+install(FILES include/kvz_comp.h include/kvz_comp_batch.h include/kvz_comp_corr.h include/kvz_comp_fit.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 target_include_directories(kvz_comp INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)

@@ -58,6 +58,23 @@
  * instance every value equal where the type needs a spread). */
 #define KVZ_FIT_NO_CONVERGENCE (-8)
 
+/* The inputs of a fitted type, one member per setter. */
+typedef struct kvz_fit_inputs {
+    double mean;
+    double lmean;
+    double mode;
+    double median;
+    double stdev;
+    double lstdev;
+    double minimum;
+    double maximum;
+    double scale;
+    double shape_a;
+    double shape_b;
+    double p;
+    int n;
+} kvz_fit_inputs;
+
 /* What the host gives and what the fit reports. Set the three inputs before
  * the call; the call writes the rest. */
 typedef struct kvz_fit_result {
@@ -87,6 +104,12 @@ typedef struct kvz_fit_result {
     int evaluations;
     /* Out: the returned code. */
     int status;
+    /* Out: the fitted inputs, as the setters of the type take them
+     * (set_pdf_mean, set_pdf_shape_a, ...): chi-square's shape_a is its
+     * degrees of freedom, an alias's inputs are its own (the lognormal by its
+     * median reports median and lstdev). Inputs the type does not read are
+     * NaN, and n is 0 unless the type reads it. */
+    kvz_fit_inputs fitted;
 } kvz_fit_result;
 
 #ifdef __cplusplus

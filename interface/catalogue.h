@@ -104,6 +104,31 @@ inline constexpr AliasMap kSampleMethod = make_alias_map(
      {kLognormalByMedian, kSampleNormalBased}, {kNormalBinomial, kSampleNormalBased},
      {kNormalPoisson, kSampleNormalBased}});
 
+// fit_pdf: the type each code is fitted as, its own code or the base type
+// whose fit an alias takes (and reports in its own inputs); 0 for a code that
+// is not fitted (the degenerate and hypergeometric types, unassigned codes).
+struct FitMap {
+    int as[kTypeCodes];
+    constexpr int operator()(int code) const { return (code >= 0 && code < kTypeCodes) ? as[code] : 0; }
+};
+
+constexpr FitMap make_fit_map(std::initializer_list<std::pair<int, int>> fitted) {
+    FitMap m{};
+    for (auto [from, as] : fitted) m.as[from] = as;
+    return m;
+}
+
+inline constexpr FitMap kFitAs = make_fit_map(
+    {{kUniform, kUniform}, {kTriangular, kTriangular}, {kNormal, kNormal}, {kPoisson, kPoisson},
+     {kGeometric, kGeometric}, {kExponential, kExponential}, {kBinomial, kBinomial}, {kPareto, kPareto},
+     {kBeta, kBeta}, {kGamma, kGamma}, {kCauchy, kCauchy}, {kExpPower, kExpPower}, {kGumbel, kGumbel},
+     {kWeibull, kWeibull}, {kWald, kWald}, {kLaplace, kLaplace}, {kLogSeries, kLogSeries},
+     {kLogistic, kLogistic}, {kLognormalByMoments, kLognormal}, {kLognormal, kLognormal},
+     {kErlang, kErlang}, {kChiSquare, kChiSquare}, {kPowerFunction, kPowerFunction}, {kRayleigh, kRayleigh},
+     {kDiscreteUniform, kDiscreteUniform}, {kInverseGaussian, kInverseGaussian},
+     {kNormalBinomial, kNormalBinomial}, {kNormalPoisson, kNormalPoisson}, {kLognormalByMedian, kLognormal},
+     {kStudentT, kStudentT}, {kFisherF, kFisherF}});
+
 // A flag byte as a type row gives it: written 0, written 1, or left to the
 // type routine (which keeps it or decides it from the parameters).
 enum class Bit : std::int8_t { clear = 0, set = 1, routine = -1 };

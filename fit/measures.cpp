@@ -1,0 +1,138 @@
+// The log-likelihood and goodness-of-fit statistics of a fitted slot.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "eval/eval.h"
+#include "fit/measures.h"
+#include "interface/catalogue.h"
+#include "special/special.h"
+
+namespace kvz {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// The Anderson-Darling terms take the cumulative probability kept this far
+// inside (0, 1), so that a value at an end of the support (the Pareto's
+// estimated lower bound is the smallest value) weighs heavily but finitely.
+constexpr double kProbabilityFloor = 1e-15;
+// Adjacent chi-square cells are pooled until each expects this many values.
+constexpr double kMinExpected = 5;
+
+// The untruncated closed forms of the types whose slot has no cumulative.
+double closed_cumulative(const DistSlot& s, int base, double x) {
+    if (base == kExpPower) {
+        const double z = (x - s.mean) / s.scale;
+        const double p = incomplete_gamma(s.shape_a / 2, std::pow(std::fabs(z), 2 / s.shape_a) / 2);
+        return z < 0 ? 0.5 - p / 2 : 0.5 + p / 2;
+    }
+    if (!(x > 0)) return 0;
+    const double d1x = s.shape_a * x;
+    return betai(s.shape_a / 2, s.shape_b / 2, d1x / (d1x + s.shape_b));
+}
+
+// The number of values from i on equal to x[i].
+int run_length(const double* x, int n, int i) {
+    int j = i + 1;
+    while (j < n && x[j] == x[i]) ++j;
+    return j - i;
+}
+
+double kolmogorov_smirnov_continuous(const double* cdf, int n) {
+    double d = 0;
+    for (int i = 0; i < n; ++i) d = std::max({d, (i + 1.0) / n - cdf[i], cdf[i] - static_cast<double>(i) / n});
+    return d;
+}
+
+// The data's step function against the type's, both stepping at whole
+// numbers: compared at each value and at the whole number before it (where
+// the data's steps have not yet risen, and the type's have risen most).
+double kolmogorov_smirnov_discrete(const DistSlot& s, const double* x, const double* cdf, int n) {
+    double d = 0;
+    for (int i = 0; i < n;) {
+        const int run = run_length(x, n, i);
+        const double before = fitted_cumulative(s, x[i] - 1);
+        d = std::max({d, std::fabs(static_cast<double>(i) / n - before), std::fabs((i + run) / static_cast<double>(n) - cdf[i])});
+        i += run;
+    }
+    return d;
+}
+
+double anderson_darling(const double* cdf, int n) {
+    double sum = 0;
+    for (int i = 0; i < n; ++i) {
+        const double low = std::clamp(cdf[i], kProbabilityFloor, 1 - kProbabilityFloor);
+        const double high = std::clamp(cdf[n - 1 - i], kProbabilityFloor, 1 - kProbabilityFloor);
+        sum += (2.0 * i + 1) * (std::log(low) + std::log1p(-high));
+    }
+    return -n - sum / n;
+}
+
+// Pearson's statistic over the observed whole numbers, adjacent ones pooled
+// (in ascending order) until each cell expects kMinExpected values; a last
+// cell that expects fewer joins the one before it.
+double pearson_chi_square(const DistSlot& s, const double* x, int n) {
+    double total = 0, observed = 0, expected = 0;
+    double closed_o = 0, closed_e = 0;  // the last closed cell, which a short remainder joins
+    bool any_closed = false;
+    for (int i = 0; i < n;) {
+        const int run = run_length(x, n, i);
+        observed += run;
+        expected += n * density(s, x[i]);
+        i += run;
+        if (expected >= kMinExpected) {
+            if (any_closed) total += (closed_o - closed_e) * (closed_o - closed_e) / closed_e;
+            closed_o = observed;
+            closed_e = expected;
+            any_closed = true;
+            observed = expected = 0;
+        }
+    }
+    closed_o += observed;
+    closed_e += expected;
+    if (!(closed_e > 0)) return kNaN;
+    return total + (closed_o - closed_e) * (closed_o - closed_e) / closed_e;
+}
+
+}  // namespace
+
+double fitted_cumulative(const DistSlot& s, double x) {
+    const int base = kDensityAlias(s.dtype);
+    if (base != kExpPower && base != kFisherF) return cumulative(s, x);
+    const double f = closed_cumulative(s, base, x);
+    if (!truncation_applies(s)) return f;
+    const double lo = s.t_min_flag ? closed_cumulative(s, base, s.t_min) : 0.0;
+    const double hi = s.t_max_flag ? closed_cumulative(s, base, s.t_max) : 1.0;
+    return std::clamp((f - lo) / (hi - lo), 0.0, 1.0);
+}
+
+double library_loglik(const DistSlot& s, const double* x, int n) {
+    double sum = 0;
+    for (int i = 0; i < n;) {
+        const int run = run_length(x, n, i);
+        sum += run * std::log(density(s, x[i]));
+        i += run;
+    }
+    return sum;
+}
+
+Measures measure_fit(const DistSlot& s, bool discrete, const double* x, int n, double* cdf) {
+    for (int i = 0; i < n;) {
+        const int run = run_length(x, n, i);
+        const double f = fitted_cumulative(s, x[i]);
+        for (int k = 0; k < run; ++k) cdf[i + k] = f;
+        i += run;
+    }
+    Measures m{library_loglik(s, x, n), 0, kNaN, kNaN};
+    if (discrete) {
+        m.ks = kolmogorov_smirnov_discrete(s, x, cdf, n);
+        m.chi2 = pearson_chi_square(s, x, n);
+    } else {
+        m.ks = kolmogorov_smirnov_continuous(cdf, n);
+        m.ad = anderson_darling(cdf, n);
+    }
+    return m;
+}
+
+}  // namespace kvz

@@ -1,0 +1,25 @@
+// The search for a maximum of the likelihood: one-dimensional Brent searches
+// (Boost.Math, header-only, allocation-free), nested one inside the other for
+// the parameters that have no closed-form maximum. Internal to fit/.
+#pragma once
+
+#include "fit/family.h"
+
+namespace kvz {
+
+// The function searched: ln L at theta (any value that is not a number, or
+// -infinity, counts as the worst).
+struct Objective {
+    double (*f)(void* context, const double* theta);
+    void* context;
+    double operator()(const double* theta) const { return f(context, theta); }
+};
+
+// Maximises the objective over the family's parameters first..last-1, the
+// others held at their values in theta; theta starts at the starting values
+// and ends at the best point found. `spread` is the data's scale for the
+// parameters on the line. Returns the objective there, -infinity when no
+// point had a finite value.
+double maximise(const Family& family, int first, int last, double spread, Objective objective, double* theta);
+
+}  // namespace kvz
