@@ -8,6 +8,7 @@
 
 #include "interface/catalogue.h"
 #include "kvz_comp.h"
+#include "kvz_comp_fit.h"
 #include "session.h"
 #include "types.h"
 
@@ -94,6 +95,23 @@ TEST(HostCatalogue, VariatesAreOfferedWhereTheUntruncatedSlotDraws) {
             const bool initialised = kvz::type_row(kvz::kInitialiseAlias(t.code)).initialised;
             EXPECT_EQ(t.sample, initialised ? Offered::when_truncated : Offered::never);
         }
+    }
+}
+
+TEST(HostCatalogue, FitColumnFollowsTheTypesTheLibraryFitsAs) {
+    for (const TypeInfo& t : kvzcalc::types()) {
+        SCOPED_TRACE(t.name);
+        const int as = kvz::kFitAs(t.code);
+        if (as == 0) {
+            EXPECT_EQ(t.fit_as, "");
+            EXPECT_EQ(fit_pdf_work_size(t.code, 100), 0u);
+            continue;
+        }
+        const TypeInfo* base = kvzcalc::find_type(std::to_string(as));
+        ASSERT_NE(base, nullptr);
+        EXPECT_EQ(t.fit_as, base->name);
+        EXPECT_TRUE(base->fitted_alone());
+        EXPECT_GT(fit_pdf_work_size(t.code, 100), 0u);
     }
 }
 

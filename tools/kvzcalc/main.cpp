@@ -1,6 +1,7 @@
 // kvzcalc: the command-line host of the library. Lists the types, describes a
 // distribution, evaluates its density, cumulative distribution and quantiles,
-// draws variates and plots it; --json for machine-readable output.
+// draws variates and plots it, fits types to data; --json for machine-readable
+// output.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
@@ -12,9 +13,11 @@
 #include <vector>
 
 #include "correlated.h"
+#include "fit.h"
 #include "format.h"
 #include "plot.h"
 #include "progress.h"
+#include "report.h"
 #include "session.h"
 #include "types.h"
 #include "validators.h"
@@ -118,31 +121,14 @@ void require(const Request& r, Offered o, const char* what) {
     throw UsageError{r.type->name + ": this type has no " + what};
 }
 
-json parameters_json(const Request& r) {
-    json params = json::object();
-    for (std::size_t i : r.type->inputs) {
-        const auto& info = kvzcalc::fields()[i];
-        if (info.whole) params[info.name] = static_cast<long long>(*r.values[i]);
-        else params[info.name] = *r.values[i];
-    }
-    return params;
-}
-
 json header_json(const Request& r) {
     json j;
     j["type"] = r.type->name;
     j["code"] = r.type->code;
-    j["parameters"] = parameters_json(r);
+    j["parameters"] = kvzcalc::parameters_json(r);
     j["truncation"] = {{"t_min", r.t_min ? json(*r.t_min) : json(nullptr)},
                        {"t_max", r.t_max ? json(*r.t_max) : json(nullptr)}};
     return j;
-}
-
-std::string parameters_text(const Request& r) {
-    std::vector<std::string> parts;
-    for (std::size_t i : r.type->inputs)
-        parts.push_back(kvzcalc::fields()[i].name + " " + kvzcalc::format_number(*r.values[i]));
-    return joined(parts, ", ");
 }
 
 std::string truncation_text(const Request& r) {
@@ -214,7 +200,7 @@ int run_describe(const Request& r, const Options& o) {
         return 0;
     }
     std::printf("%s (code %d), %s\n", r.type->name.c_str(), r.type->code, s.discrete ? "discrete" : "continuous");
-    std::printf("%-10s  %s\n", "parameters", parameters_text(r).c_str());
+    std::printf("%-10s  %s\n", "parameters", kvzcalc::parameters_text(r, kvzcalc::format_number).c_str());
     if (r.truncated()) std::printf("%-10s  %s\n", "truncated", truncation_text(r).c_str());
     for (const auto& st : s.statistics) {
         const std::string value = st.value ? kvzcalc::format_number(*st.value) : "does not exist";
@@ -312,7 +298,7 @@ int run_plot(const Request& r, const Options& o) {
     kvzcalc::PlotInput in;
     in.summary = session.summary();
     in.session = &session;
-    in.title = r.type->name + " (" + parameters_text(r) + ")";
+    in.title = r.type->name + " (" + kvzcalc::parameters_text(r, kvzcalc::format_number) + ")";
     if (r.truncated()) in.title += ", truncated " + truncation_text(r);
     std::vector<double> samples;
     if (o.plot_samples > 0) {
@@ -389,6 +375,7 @@ int main(int argc, char** argv) {
     add_rng_options(plot, o);
 
     const kvzcalc::CorrelatedCommands correlated(app);
+    const kvzcalc::FitCommand fit(app);
 
     try {
         app.parse(argc, argv);
@@ -397,7 +384,7 @@ int main(int argc, char** argv) {
         if (app.get_subcommands().empty() && (argc < 2 || argv[1][0] != '-')) {
             const std::string what =
                 argc < 2 ? "a command is needed" : "unknown command '" + std::string(argv[1]) + "'";
-            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot, sample-correlated, plot-correlated)\n",
+            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot, sample-correlated, plot-correlated, fit)\n",
                          what.c_str());
             return kUsageError;
         }
@@ -413,6 +400,7 @@ int main(int argc, char** argv) {
         if (sample->parsed()) return run_sample(build_request(*sample, o), o);
         if (plot->parsed()) return run_plot(build_request(*plot, o), o);
         if (const auto status = correlated.run()) return *status;
+        if (const auto status = fit.run()) return *status;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kvzcalc: %s\n", e.message.c_str());
         return kUsageError;

@@ -97,6 +97,7 @@ TypeInfo parse_type(const json& row, const std::vector<FieldInfo>& fields) {
     t.sample = offered_from(row, "sample");
     t.open_above = row.value("open_above", false);
     t.betai_cdf = row.value("betai_cdf", false);
+    t.fit_as = row.value("fit", std::string());
     for (const auto& r : row.at("domain")) t.domain.push_back(parse_rule(r.get<std::string>(), fields));
     t.example.resize(fields.size());
     for (const auto& [name, value] : row.at("example").items()) t.example[index_in(fields, name)] = value.get<double>();

@@ -61,6 +61,13 @@ struct TypeInfo {
     bool betai_cdf = false;
     std::vector<DomainRule> domain;
     FieldValues example;  // inputs inside the domain
+    // The type fit_pdf fits it as: its own name, or the type it renames;
+    // empty when it is not fitted.
+    std::string fit_as;
+
+    // Fitted on its own account: when no types are named, a type that renames
+    // another is fitted once, through that one.
+    bool fitted_alone() const { return fit_as == name; }
 };
 
 const std::vector<TypeInfo>& types();
