@@ -150,10 +150,13 @@ void write_params(const Family& f, const double* theta, DistSlot& s) {
 double kept_mass(Problem& p, const double* theta) {
     DistSlot& s = p.plain;
     write_params(p.family, theta, s);
-    dinitialise(s);
+    const int base = p.family.dtype;
+    const bool own = has_own_cumulative(base);
+    if (own) dinitialise(s);
+    auto cdf = [&](double x) { return own ? cumulative(s, x) : closed_cumulative(s, base, x); };
     const DistSlot& cut = p.fitted;
-    const double below = cut.t_min_flag ? cumulative(s, s.dclass == 1 ? cut.t_min : cut.t_min - 1) : 0.0;
-    const double upto = cut.t_max_flag ? cumulative(s, cut.t_max) : 1.0;
+    const double below = cut.t_min_flag ? cdf(is_discrete(base) ? cut.t_min - 1 : cut.t_min) : 0.0;
+    const double upto = cut.t_max_flag ? cdf(cut.t_max) : 1.0;
     return upto - below;
 }
 
@@ -169,8 +172,9 @@ double objective(void* context, const double* point) {
         return library_loglik(p.fitted, p.sample.x, p.sample.n);
     }
     double v = p.family.loglik(p.sample, theta);
-    if (p.truncated) v -= p.sample.n * std::log(kept_mass(p, theta));
-    return v;
+    if (!p.truncated) return v;
+    const double kept = kept_mass(p, theta);
+    return kept > 0 ? v - p.sample.n * std::log(kept) : -kInf;
 }
 
 // A starting value the search can move from: finite and inside its axis's range.
@@ -208,14 +212,15 @@ void search(Problem& p, double* theta) {
     const int last = p.profile ? f.count - f.profiled : f.count;
     const double spread = std::sqrt(p.sample.m2 / p.sample.n);
     const Objective objective_of{objective, &p};
-    if (last > 0) maximise(f, 0, last, spread, objective_of, theta);
+    const auto climb = p.truncated ? maximise_from_start : maximise;
+    if (last > 0) climb(f, 0, last, spread, objective_of, theta);
     if (!f.whole_first) return;
     double best = -kInf, best_theta[kMaxParams];
     for (double whole : {std::floor(theta[0]), std::ceil(theta[0])}) {
         double t[kMaxParams];
         std::copy(theta, theta + kMaxParams, t);
         t[0] = std::max(whole, 1.0);
-        const double v = last > 1 ? maximise(f, 1, last, spread, objective_of, t) : objective(&p, t);
+        const double v = last > 1 ? climb(f, 1, last, spread, objective_of, t) : objective(&p, t);
         if (v > best) {
             best = v;
             std::copy(t, t + kMaxParams, best_theta);

@@ -20,18 +20,6 @@ constexpr double kProbabilityFloor = 1e-15;
 // Adjacent chi-square cells are pooled until each expects this many values.
 constexpr double kMinExpected = 5;
 
-// The untruncated closed forms of the types whose slot has no cumulative.
-double closed_cumulative(const DistSlot& s, int base, double x) {
-    if (base == kExpPower) {
-        const double z = (x - s.mean) / s.scale;
-        const double p = incomplete_gamma(s.shape_a / 2, std::pow(std::fabs(z), 2 / s.shape_a) / 2);
-        return z < 0 ? 0.5 - p / 2 : 0.5 + p / 2;
-    }
-    if (!(x > 0)) return 0;
-    const double d1x = s.shape_a * x;
-    return betai(s.shape_a / 2, s.shape_b / 2, d1x / (d1x + s.shape_b));
-}
-
 // The number of values from i on equal to x[i].
 int run_length(const double* x, int n, int i) {
     int j = i + 1;
@@ -97,9 +85,22 @@ double pearson_chi_square(const DistSlot& s, const double* x, int n) {
 
 }  // namespace
 
+bool has_own_cumulative(int base) { return base != kExpPower && base != kFisherF; }
+
+double closed_cumulative(const DistSlot& s, int base, double x) {
+    if (base == kExpPower) {
+        const double z = (x - s.mean) / s.scale;
+        const double p = incomplete_gamma(s.shape_a / 2, std::pow(std::fabs(z), 2 / s.shape_a) / 2);
+        return z < 0 ? 0.5 - p / 2 : 0.5 + p / 2;
+    }
+    if (!(x > 0)) return 0;
+    const double d1x = s.shape_a * x;
+    return betai(s.shape_a / 2, s.shape_b / 2, d1x / (d1x + s.shape_b));
+}
+
 double fitted_cumulative(const DistSlot& s, double x) {
     const int base = kDensityAlias(s.dtype);
-    if (base != kExpPower && base != kFisherF) return cumulative(s, x);
+    if (has_own_cumulative(base)) return cumulative(s, x);
     const double f = closed_cumulative(s, base, x);
     if (!truncation_applies(s)) return f;
     const double lo = s.t_min_flag ? closed_cumulative(s, base, s.t_min) : 0.0;

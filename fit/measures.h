@@ -22,6 +22,14 @@ Measures measure_fit(const DistSlot& s, bool discrete, const double* sorted, int
 // Sum of ln density(s, x) over the sorted data, one logarithm per distinct value.
 double library_loglik(const DistSlot& s, const double* sorted, int n);
 
+// Whether the library's cumulative distribution of a base type is its own
+// closed form or sum (not the integral of the density, or nothing).
+bool has_own_cumulative(int base);
+// The untruncated cumulative distribution of the exponential power type (by
+// the incomplete gamma function) and of the F (by the incomplete beta), from
+// the slot's inputs alone.
+double closed_cumulative(const DistSlot& s, int base, double x);
+
 // The slot's cumulative probability at x: the library's, or for the types
 // without one of their own (the exponential power, the F) the closed form
 // through the incomplete gamma or beta function, with the slot's cut.

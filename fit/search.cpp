@@ -25,6 +25,13 @@ constexpr int kToleranceBits = 20;
 constexpr std::uintmax_t kMaxIterations = 80;
 // Stands in for a likelihood without a value, so that the search turns away.
 constexpr double kWorst = std::numeric_limits<double>::max();
+// Powell's search: half-width of a line search's first bracket (in the axes'
+// steps), how often a line search may move its bracket, its rounds at most,
+// and the relative gain of a round below which it stops.
+constexpr double kLineHalfWidth = 1.0;
+constexpr int kMaxLineMoves = 20;
+constexpr int kMaxRounds = 200;
+constexpr double kRoundGain = 1e-12;
 
 double logit(double p) { return std::log(p / (1 - p)); }
 
@@ -49,7 +56,7 @@ struct Nest {
     double level(int j) {
         if (j == last) {
             const double v = objective(theta);
-            return std::isnan(v) ? -std::numeric_limits<double>::infinity() : v;
+            return std::isfinite(v) ? v : -std::numeric_limits<double>::infinity();
         }
         double best = -std::numeric_limits<double>::infinity();
         double best_theta[kMaxParams];
@@ -77,7 +84,95 @@ struct Nest {
     }
 };
 
+// Powell's search by directions: one-dimensional Brent searches along each
+// direction in turn from the best point so far, the first directions the
+// parameters' own axes, and after each round the round's whole move (searched
+// along too) in place of the direction that gained most. Unlike the nested
+// searches it climbs from the starting point, so it follows a ridge that a
+// truncated likelihood can have (towards a flat density over the cut) only
+// as far as it rises.
+struct Directions {
+    const Nest& nest;
+    int first;
+    int count;
+    double u[kMaxParams] = {};
+    double best = 0;
+
+    // theta at the point u + t d.
+    void place(const double* d, double t) {
+        for (int k = 0; k < count; ++k) nest.theta[first + k] = nest.value(first + k, u[k] + t * d[k]);
+    }
+
+    double at(const double* d, double t) {
+        place(d, t);
+        const double v = nest.objective(nest.theta);
+        return std::isfinite(v) ? v : -std::numeric_limits<double>::infinity();
+    }
+
+    // Moves u to the best point along d (kept where no point is better); the gain.
+    double line(const double* d) {
+        double best_t = 0, best_v = best;
+        double centre = 0;
+        for (int move = 0; move <= kMaxLineMoves; ++move) {
+            auto negative = [&](double t) {
+                const double v = at(d, t);
+                if (v > best_v) {
+                    best_v = v;
+                    best_t = t;
+                }
+                return std::isfinite(v) ? -v : kWorst;
+            };
+            std::uintmax_t iterations = kMaxIterations;
+            const double t = boost::math::tools::brent_find_minima(negative, centre - kLineHalfWidth,
+                                                                   centre + kLineHalfWidth, kToleranceBits,
+                                                                   iterations).first;
+            if (std::fabs(t - centre) < kEdgeShare * kLineHalfWidth) break;
+            centre = t;
+        }
+        for (int k = 0; k < count; ++k) u[k] += best_t * d[k];
+        const double gain = best_v - best;
+        best = best_v;
+        return gain;
+    }
+
+    double run() {
+        double d[kMaxParams][kMaxParams] = {};
+        for (int k = 0; k < count; ++k) d[k][k] = 1;
+        best = at(d[0], 0);
+        for (int round = 0; round < kMaxRounds; ++round) {
+            const double before = best;
+            double start[kMaxParams];
+            for (int k = 0; k < count; ++k) start[k] = u[k];
+            int most = 0;
+            double most_gain = -1;
+            for (int i = 0; i < count; ++i) {
+                const double gain = line(d[i]);
+                if (gain > most_gain) {
+                    most_gain = gain;
+                    most = i;
+                }
+            }
+            if (!(best - before > kRoundGain * (1 + std::fabs(best)))) break;
+            double moved[kMaxParams];
+            for (int k = 0; k < count; ++k) moved[k] = u[k] - start[k];
+            line(moved);
+            for (int k = 0; k < count; ++k) d[most][k] = moved[k];
+        }
+        const double none[kMaxParams] = {};
+        place(none, 0);
+        return best;
+    }
+};
+
 }  // namespace
+
+double maximise_from_start(const Family& family, int first, int last, double spread, Objective objective,
+                           double* theta) {
+    Nest nest{family, objective, spread > 0 && std::isfinite(spread) ? spread : 1.0, last, {}, theta};
+    for (int k = 0; k < kMaxParams; ++k) nest.origin[k] = theta[k];
+    Directions search{nest, first, last - first};
+    return search.run();
+}
 
 double maximise(const Family& family, int first, int last, double spread, Objective objective, double* theta) {
     Nest nest{family, objective, spread > 0 && std::isfinite(spread) ? spread : 1.0, last, {}, theta};

@@ -7,8 +7,8 @@
 
 namespace kvz {
 
-// The function searched: ln L at theta (any value that is not a number, or
-// -infinity, counts as the worst).
+// The function searched: ln L at theta (a value that is not finite counts as
+// the worst).
 struct Objective {
     double (*f)(void* context, const double* theta);
     void* context;
@@ -21,5 +21,11 @@ struct Objective {
 // parameters on the line. Returns the objective there, -infinity when no
 // point had a finite value.
 double maximise(const Family& family, int first, int last, double spread, Objective objective, double* theta);
+
+// The same by Powell's search by directions, climbing from the starting
+// values: for likelihoods whose nested maxima can run off along a ridge (the
+// truncated ones).
+double maximise_from_start(const Family& family, int first, int last, double spread, Objective objective,
+                           double* theta);
 
 }  // namespace kvz

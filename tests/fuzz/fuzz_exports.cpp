@@ -28,6 +28,7 @@
 
 #include "include/kvz_comp.h"
 #include "include/kvz_comp_batch.h"
+#include "include/kvz_comp_fit.h"
 #include "interface/slot.h"
 
 namespace {
@@ -244,10 +245,10 @@ enum Op : int {
     kGetMean, kGetMode, kGetMedian, kGetVariance, kGetStdev, kGetSkewness, kGetKurtosis,
     kGetMinimum, kGetMaximum, kGetPMin, kGetPMax,
     kDinitialise, kPdf, kPdfValid, kF, kG, kBetai, kSetRngType, kRng, kPrecalc, kDvalue,
-    kDvalueBatch, kPdfBatch, kFBatch, kGBatch, kRngBatch, kGWhole,
+    kDvalueBatch, kPdfBatch, kFBatch, kGBatch, kRngBatch, kGWhole, kFit,
     kOpCount
 };
-static_assert(kOpCount == 57, "51 exports, 5 batch calls and the whole-number quantile");
+static_assert(kOpCount == 58, "51 exports, 5 batch calls, the whole-number quantile and the fit");
 
 using DoubleSetter = void (*)(int, double);
 using IntSetter = void (*)(int, int);
@@ -302,6 +303,30 @@ void describe(Call& c, const char* fmt, ...) {
 void fill_values(Reader& r, std::vector<double>& xs, int count) {
     xs.assign(count > 0 ? static_cast<std::size_t>(count) : 0, 0.0);
     for (auto& x : xs) x = read_double(r);
+}
+
+// A fit of fuzzed values: a refusal is one of the header's codes, written
+// to the result too, and leaves the slot's record as it was.
+void fit_call(Reader& r, int s, Call& c) {
+    const int code = read_code(r);
+    const int count = read_count(r);
+    const int mode = r.byte() % 8;  // 0: null data, 1: null result, 2: no workspace, 3: one byte short
+    std::vector<double> xs;
+    fill_values(r, xs, count);
+    kvz_fit_result result{};
+    result.minimum = read_double(r);
+    result.maximum = read_double(r);
+    result.n = read_int(r);
+    const std::size_t needed = fit_pdf_work_size(code, count);
+    std::vector<unsigned char> work(needed > 0 ? needed : 1);
+    const std::size_t bytes = mode == 2 ? 0 : mode == 3 && needed > 0 ? needed - 1 : needed;
+    describe(c, "fit_pdf(%d, %d, x, %d, work, %zu, result) /* mode %d */", s, code, count, bytes, mode);
+    c.values = count > 1 ? count : 1;
+    const int got = fit_pdf(s, code, mode == 0 ? nullptr : xs.data(), count, work.data(), bytes,
+                            mode == 1 ? nullptr : &result);
+    if (got > 0 || got < KVZ_FIT_NO_CONVERGENCE) fail("fit_pdf code outside 0..-8", c.text);
+    if (mode != 1 && result.status != got) fail("fit_pdf status differs from its code", c.text);
+    if (got != 0) check_unchanged(s, c.text);
 }
 
 // Decode one call and make it. The sentinel is never called: its index is moved on.
@@ -414,6 +439,8 @@ void run_call(Reader& r, int sentinel, Call& c) {
         for (const double u : out) {
             if (!null_out && !(u > 0.0 && u < 1.0)) fail("rng_batch value outside (0, 1)", c.text);
         }
+    } else if (op == kFit) {
+        fit_call(r, slot_arg(), c);
     } else {  // the three evaluation batches
         const int s = slot_arg();
         const int count = read_count(r);

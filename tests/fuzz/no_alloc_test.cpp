@@ -15,6 +15,7 @@
 #include "include/kvz_comp.h"
 #include "include/kvz_comp_batch.h"
 #include "include/kvz_comp_corr.h"
+#include "include/kvz_comp_fit.h"
 
 // ---------------------------------------------------------------- counting
 
@@ -220,6 +221,28 @@ void correlated_draws() {
     }
 }
 
+// Every type fitted to 200 of its own draws, untruncated and with the cut of
+// the draws (the searches of both kinds), in a workspace of static storage.
+void fits() {
+    constexpr int n = 200, from = 7, to = 8;
+    static unsigned char work[1 << 17];
+    static double data[n];
+    for (const Setup& s : kSetups) {
+        for (bool truncated : {false, true}) {
+            configure(from, s, truncated);
+            precalc(from);
+            dvalue_batch(from, data, n);
+            set_pdf_dtype(to, s.dtype);
+            set_pdf_t_min(to, truncated, get_pdf_minimum(from));
+            set_pdf_t_max(to, truncated, get_pdf_maximum(from));
+            if (fit_pdf_work_size(s.dtype, n) > sizeof work) std::abort();
+            kvz_fit_result result{};
+            result.minimum = result.maximum = __builtin_nan("");
+            g_sink = fit_pdf(to, s.dtype, data, n, work, sizeof work, &result);
+        }
+    }
+}
+
 void workload() {
     g_sink = betai(2.0, 3.0, 0.5) + betai(0.5, 0.5, 0.99);
     for (int kind : {0, 15, 20}) {
@@ -235,6 +258,7 @@ void workload() {
         }
     }
     correlated_draws();
+    fits();
     // Slot indices outside 0..20 are answered without touching anything.
     set_pdf_dtype(21, 4);
     dinitialise(-1);

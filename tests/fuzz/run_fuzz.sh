@@ -22,7 +22,7 @@ flags=(-std=c++20 -O2 -g -fno-omit-frame-pointer -ffp-contract=off -fno-fast-mat
 binary="$work/fuzz_exports"
 
 sources=()
-for dir in interface special init eval sampling; do
+for dir in interface special init eval sampling fit; do
   for f in "$src/$dir"/*.cpp; do [ -e "$f" ] && sources+=("$f"); done
 done
 
@@ -30,7 +30,7 @@ done
 stale=1
 if [ -x "$binary" ]; then
   newer=$(find "$src/include" "$src/interface" "$src/special" "$src/init" "$src/eval" \
-               "$src/sampling" "$src/tests/fuzz/fuzz_exports.cpp" -newer "$binary" -type f | head -n 1)
+               "$src/sampling" "$src/fit" "$src/tests/fuzz/fuzz_exports.cpp" -newer "$binary" -type f | head -n 1)
   [ -z "$newer" ] && stale=0
 fi
 if [ "$stale" = 1 ]; then

@@ -23,6 +23,7 @@
 #include "kvz_comp.h"
 #include "kvz_comp_batch.h"
 #include "kvz_comp_corr.h"
+#include "kvz_comp_fit.h"
 
 /* Every export: result type, name, parameter list. */
 #define KVZ_EXPORTS(X)                                 \
@@ -84,7 +85,9 @@
     X(void, rng_batch, (double*, int)) \
     X(double, get_pdf_g_whole, (int, double)) \
     X(size_t, dvalue_correlated_work_size, (int, int)) \
-    X(int, dvalue_correlated, (const int*, int, int, const double*, double*, double*, double*, void*, size_t))
+    X(int, dvalue_correlated, (const int*, int, int, const double*, double*, double*, double*, void*, size_t)) \
+    X(size_t, fit_pdf_work_size, (int, int)) \
+    X(int, fit_pdf, (int, int, const double*, int, void*, size_t, kvz_fit_result*))
 
 /* One pointer per export, typed with the calling convention of the header. */
 #define KVZ_DECLARE(ret, name, params)          \
@@ -463,6 +466,33 @@ static void correlated_draw(void) {
     put_double("rng", "after_corr", k_rng());
 }
 
+/* A gamma fitted to fixed data (its shape found by the one-dimensional
+ * search): the code, the measures and the fitted inputs. */
+static void gamma_fit(void) {
+    static const double data[] = {0.8, 1.7, 2.2, 2.9, 3.1, 3.6, 4.4, 5.0, 5.9, 7.3, 8.8, 12.5};
+    enum { N = sizeof data / sizeof data[0] };
+    static unsigned char work[1 << 17];
+    kvz_fit_result r;
+    memset(&r, 0, sizeof r);
+    r.minimum = NAN;
+    r.maximum = NAN;
+    k_set_pdf_dtype(6, 12);
+    k_set_pdf_t_min(6, 0, 0.0);
+    k_set_pdf_t_max(6, 0, 0.0);
+    put_int("fit", "code", k_fit_pdf(6, 12, data, N, work, k_fit_pdf_work_size(12, N) <= sizeof work ? sizeof work : 0, &r));
+    put_int("fit", "parameters", r.parameters);
+    put_double("fit", "loglik", r.loglik);
+    put_double("fit", "aic", r.aic);
+    put_double("fit", "bic", r.bic);
+    put_double("fit", "ks", r.ks);
+    put_double("fit", "ad", r.ad);
+    put_double("fit", "chi2", r.chi2);
+    put_int("fit", "evaluations", r.evaluations);
+    put_double("fit", "shape_a", r.fitted.shape_a);
+    put_double("fit", "scale", r.fitted.scale);
+    put_double("fit", "slot_mean", k_get_pdf_mean(6));
+}
+
 static void incomplete_beta(void) {
     static const double args[][3] = {{2.0, 3.0, 0.4}, {0.5, 0.5, 0.25}, {10.0, 2.0, 0.9}, {1.0, 1.0, 0.0}};
     char key[64];
@@ -487,6 +517,7 @@ int main(void) {
     generator_kinds();
     batch_calls();
     correlated_draw();
+    gamma_fit();
     incomplete_beta();
     return fflush(stdout) == 0 ? 0 : 1;
 }
