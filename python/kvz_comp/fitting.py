@@ -138,7 +138,7 @@ def default_types(values):
 def _types_for(values, types):
     if types is None:
         return default_types(values)
-    if isinstance(types, (str, int, _catalogue.TypeInfo)):
+    if isinstance(types, (str, int, np.integer, _catalogue.TypeInfo)):
         types = [types]
     infos = []
     for t in types:

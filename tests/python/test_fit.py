@@ -142,6 +142,7 @@ REFUSALS = [
     ({"data": [-1.5, 2.5, 3.5], "types": "gamma"}, "^gamma: a value lies outside the type's support"),
     ({"data": [1.5, 2.5, 3.5], "types": "hypergeometric"}, "^hypergeometric: this type is not fitted"),
     ({"data": [2.0, 2.0, 2.0, 2.0], "types": "normal"}, "^normal: the fit did not converge"),
+    ({"data": [2.0, 2.0, 2.0, 2.0], "types": "gamma"}, "^gamma: the fit did not converge"),
     ({"data": [1, 2, 3], "types": "poisson", "t_min": 2}, "^poisson: a value lies outside"),
     # The arguments.
     ({"data": [1.5, 2.5, 3.5], "types": "nosuch"}, "unknown distribution type 'nosuch'"),
