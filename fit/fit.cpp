@@ -206,15 +206,16 @@ bool in_domain(const Family& f, const double* theta) {
 }
 
 // The search over the parameters without a closed form, finished for a whole
-// first parameter by the better of the whole numbers either side.
-void search(Problem& p, double* theta) {
+// first parameter by the better of the whole numbers either side; false when
+// it found no finite maximum.
+bool search(Problem& p, double* theta) {
     const Family& f = p.family;
     const int last = p.profile ? f.count - f.profiled : f.count;
     const double spread = std::sqrt(p.sample.m2 / p.sample.n);
     const Objective objective_of{objective, &p};
     const auto climb = p.truncated ? maximise_from_start : maximise;
-    if (last > 0) climb(f, 0, last, spread, objective_of, theta);
-    if (!f.whole_first) return;
+    if (last > 0 && !std::isfinite(climb(f, 0, last, spread, objective_of, theta))) return false;
+    if (!f.whole_first) return true;
     double best = -kInf, best_theta[kMaxParams];
     for (double whole : {std::floor(theta[0]), std::ceil(theta[0])}) {
         double t[kMaxParams];
@@ -227,6 +228,7 @@ void search(Problem& p, double* theta) {
         }
     }
     std::copy(best_theta, best_theta + kMaxParams, theta);
+    return std::isfinite(best);
 }
 
 // Writes an alias's own inputs from its base type's.
@@ -318,12 +320,16 @@ int run_fit(DistSlot& host, int dtype, const double* data, int n, const Workspac
     const bool truncated = truncation_applies(fitted);
     Problem problem{family, sample, fitted, *w.plain, truncated, !truncated, 0};
 
+    // A continuous type needs a spread: equal values have no finite maximum.
+    if (!discrete && !(sample.last > sample.first)) return KVZ_FIT_NO_CONVERGENCE;
     double theta[kMaxParams] = {};
     family.start(sample, theta);
-    usable_start(family, sample, theta);
-    if (!truncated && family.profiled > 0) family.profile(sample, theta);
-    if (truncated || !family.closed) search(problem, theta);
-    if (problem.profile && family.profiled > 0) family.profile(sample, theta);
+    if (truncated || !family.closed) {
+        usable_start(family, sample, theta);
+        if (!truncated && family.profiled > 0) family.profile(sample, theta);
+        if (!search(problem, theta)) return KVZ_FIT_NO_CONVERGENCE;
+        if (problem.profile && family.profiled > 0) family.profile(sample, theta);
+    }
     if (!in_domain(family, theta)) return KVZ_FIT_NO_CONVERGENCE;
 
     write_params(family, theta, fitted);

@@ -52,23 +52,31 @@ struct Nest {
         return origin[j];
     }
 
+    // Set by level(): the best point lies where a search ran out of bracket
+    // moves, at this level or one inside it: the maximum was not reached.
+    bool escaped = false;
+
     // The best objective over parameters j..last-1, theta left at that point.
     double level(int j) {
         if (j == last) {
+            escaped = false;
             const double v = objective(theta);
             return std::isfinite(v) ? v : -std::numeric_limits<double>::infinity();
         }
         double best = -std::numeric_limits<double>::infinity();
         double best_theta[kMaxParams];
+        bool best_escaped = false;
         for (int k = 0; k < kMaxParams; ++k) best_theta[k] = theta[k];
         const double width = kHalfWidth[static_cast<int>(family.param[j].axis)];
         double centre = 0;
-        for (int move = 0; move <= kMaxMoves; ++move) {
+        bool at_edge = true;
+        for (int move = 0; move <= kMaxMoves && at_edge; ++move) {
             auto negative = [&](double u) {
                 theta[j] = value(j, u);
                 const double v = level(j + 1);
                 if (v > best) {
                     best = v;
+                    best_escaped = escaped;
                     for (int k = 0; k < kMaxParams; ++k) best_theta[k] = theta[k];
                 }
                 return std::isfinite(v) ? -v : kWorst;
@@ -76,10 +84,11 @@ struct Nest {
             std::uintmax_t iterations = kMaxIterations;
             const double u = boost::math::tools::brent_find_minima(negative, centre - width, centre + width,
                                                                    kToleranceBits, iterations).first;
-            if (std::fabs(u - centre) < kEdgeShare * width) break;
+            at_edge = std::fabs(u - centre) >= kEdgeShare * width;
             centre = u;
         }
         for (int k = 0; k < kMaxParams; ++k) theta[k] = best_theta[k];
+        escaped = at_edge || best_escaped;
         return best;
     }
 };
@@ -97,6 +106,7 @@ struct Directions {
     int count;
     double u[kMaxParams] = {};
     double best = 0;
+    bool escaped = false;  // a line search of the last round ran out of bracket moves
 
     // theta at the point u + t d.
     void place(const double* d, double t) {
@@ -113,7 +123,8 @@ struct Directions {
     double line(const double* d) {
         double best_t = 0, best_v = best;
         double centre = 0;
-        for (int move = 0; move <= kMaxLineMoves; ++move) {
+        bool at_edge = true;
+        for (int move = 0; move <= kMaxLineMoves && at_edge; ++move) {
             auto negative = [&](double t) {
                 const double v = at(d, t);
                 if (v > best_v) {
@@ -126,9 +137,10 @@ struct Directions {
             const double t = boost::math::tools::brent_find_minima(negative, centre - kLineHalfWidth,
                                                                    centre + kLineHalfWidth, kToleranceBits,
                                                                    iterations).first;
-            if (std::fabs(t - centre) < kEdgeShare * kLineHalfWidth) break;
+            at_edge = std::fabs(t - centre) >= kEdgeShare * kLineHalfWidth;
             centre = t;
         }
+        escaped = escaped || at_edge;
         for (int k = 0; k < count; ++k) u[k] += best_t * d[k];
         const double gain = best_v - best;
         best = best_v;
@@ -141,6 +153,7 @@ struct Directions {
         best = at(d[0], 0);
         for (int round = 0; round < kMaxRounds; ++round) {
             const double before = best;
+            escaped = false;  // only the last round's line searches count
             double start[kMaxParams];
             for (int k = 0; k < count; ++k) start[k] = u[k];
             int most = 0;
@@ -171,13 +184,15 @@ double maximise_from_start(const Family& family, int first, int last, double spr
     Nest nest{family, objective, spread > 0 && std::isfinite(spread) ? spread : 1.0, last, {}, theta};
     for (int k = 0; k < kMaxParams; ++k) nest.origin[k] = theta[k];
     Directions search{nest, first, last - first};
-    return search.run();
+    const double best = search.run();
+    return search.escaped ? -std::numeric_limits<double>::infinity() : best;
 }
 
 double maximise(const Family& family, int first, int last, double spread, Objective objective, double* theta) {
     Nest nest{family, objective, spread > 0 && std::isfinite(spread) ? spread : 1.0, last, {}, theta};
     for (int k = 0; k < kMaxParams; ++k) nest.origin[k] = theta[k];
-    return nest.level(first);
+    const double best = nest.level(first);
+    return nest.escaped ? -std::numeric_limits<double>::infinity() : best;
 }
 
 }  // namespace kvz

@@ -18,8 +18,10 @@ struct Objective {
 // Maximises the objective over the family's parameters first..last-1, the
 // others held at their values in theta; theta starts at the starting values
 // and ends at the best point found. `spread` is the data's scale for the
-// parameters on the line. Returns the objective there, -infinity when no
-// point had a finite value.
+// parameters on the line. Returns the objective there; -infinity when no
+// point had a finite value, or when the best point lies where the search
+// kept moving its bracket until it could move no more (the likelihood still
+// rising: no finite maximum was found).
 double maximise(const Family& family, int first, int last, double spread, Objective objective, double* theta);
 
 // The same by Powell's search by directions, climbing from the starting
