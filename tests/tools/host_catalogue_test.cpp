@@ -115,6 +115,17 @@ TEST(HostCatalogue, FitColumnFollowsTheTypesTheLibraryFitsAs) {
     }
 }
 
+TEST(HostCatalogue, EveryRefusalOfAFitHasItsOwnMessage) {
+    std::set<std::string> messages;
+    for (int code : {KVZ_FIT_NULL_ARRAY, KVZ_FIT_BAD_SLOT, KVZ_FIT_NO_DENSITY, KVZ_FIT_TOO_FEW, KVZ_FIT_NOT_FINITE,
+                     KVZ_FIT_OUTSIDE_SUPPORT, KVZ_FIT_SMALL_WORKSPACE, KVZ_FIT_NO_CONVERGENCE}) {
+        const std::string message = kvzcalc::fit_refusal(code);
+        EXPECT_EQ(message.find("(code "), std::string::npos) << code;
+        messages.insert(message);
+    }
+    EXPECT_EQ(messages.size(), 8u);
+}
+
 TEST(HostCatalogue, EveryExampleLiesInsideItsDomain) {
     for (const TypeInfo& t : kvzcalc::types()) {
         EXPECT_EQ(kvzcalc::domain_error(t, t.example), std::nullopt) << t.name;
