@@ -98,9 +98,12 @@ def test_discrete_data_get_the_chi_square_column():
     "3.5\n1.25\n2\n7.5\n",                  # no header: the first column
     "x,y\n3.5,a\n1.25,b\n2,c\n\n7.5,d\n",   # a header, text in another column, an empty line
     '"x, in hours",y\n3.5,1\n1.25,2\n 2 ,3\n7.5,4\n',  # a quoted name, spaces around a value
+    "\ufeffx\r\n3.5\r\n1.25\r\n2\r\n7.5\r\n",          # a byte-order mark, Windows line ends
 ])
 def test_the_first_column_is_read_with_or_without_a_header(tmp_path, text):
-    doc = json.loads(ok("fit", write_csv(tmp_path, text), "--types", "normal", "--json"))
+    path = tmp_path / "data.csv"
+    path.write_bytes(text.encode("utf-8"))
+    doc = json.loads(ok("fit", path, "--types", "normal", "--json"))
     assert doc["n"] == 4
     assert doc["fits"][0]["parameters"]["mean"] == pytest.approx((3.5 + 1.25 + 2 + 7.5) / 4, rel=1e-12)
 

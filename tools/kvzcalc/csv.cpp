@@ -65,6 +65,8 @@ Column read_column(const std::string& path, const std::optional<std::string>& na
     int line_number = 0;
     for (std::string line; std::getline(file, line);) {
         ++line_number;
+        // A byte-order mark some programs write at the start of a UTF-8 file.
+        if (line_number == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
         if (!trimmed(line).empty()) rows.emplace_back(line_number, csv_cells(line));
     }
     if (rows.empty()) throw CsvError{path + " holds no data"};
