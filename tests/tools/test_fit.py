@@ -96,6 +96,7 @@ def test_discrete_data_get_the_chi_square_column():
 
 @pytest.mark.parametrize("text", [
     "3.5\n1.25\n2\n7.5\n",                  # no header: the first column
+    "3.5,a\n1.25,b\n2,c\n7.5,d\n",          # no header, text beside the numbers
     "x,y\n3.5,a\n1.25,b\n2,c\n\n7.5,d\n",   # a header, text in another column, an empty line
     '"x, in hours",y\n3.5,1\n1.25,2\n 2 ,3\n7.5,4\n',  # a quoted name, spaces around a value
     "\ufeffx\r\n3.5\r\n1.25\r\n2\r\n7.5\r\n",          # a byte-order mark, Windows line ends

@@ -70,7 +70,10 @@ Column read_column(const std::string& path, const std::optional<std::string>& na
         if (!trimmed(line).empty()) rows.emplace_back(line_number, csv_cells(line));
     }
     if (rows.empty()) throw CsvError{path + " holds no data"};
-    const bool header = !all_numbers(rows.front().second);
+    // Read by position, the first row is a header when the first column's cell
+    // is not a number, so that a text column beside it takes no row away.
+    const auto& first = rows.front().second;
+    const bool header = name ? !all_numbers(first) : !number_in(first.front()).has_value();
     std::size_t index = 0;
     Column out;
     if (name) {

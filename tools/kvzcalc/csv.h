@@ -18,7 +18,8 @@ struct CsvError {
 };
 
 // The column named `name` (or the first column) of the CSV file at path. The
-// first row is a header when one of its cells is not a number. Each value
+// first row is a header when its cell in the first column is not a number
+// (when a column is named: when one of its cells is not a number). Each value
 // must read as a number; NaN and infinities are read as such, for the caller
 // to judge. Empty lines are skipped; Windows line ends and a UTF-8
 // byte-order mark are read too.

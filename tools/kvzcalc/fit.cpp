@@ -181,7 +181,7 @@ std::string nothing_fitted(const std::vector<Refusal>& refused) {
 
 FitCommand::FitCommand(CLI::App& app) {
     cmd_ = app.add_subcommand("fit", "fit distribution types to a column of data and rank the fits");
-    cmd_->add_option("data", path_, "CSV file; a first row that is not numeric is a header")->required();
+    cmd_->add_option("data", path_, "CSV file; a first row not of numbers is a header")->required();
     cmd_->add_option("--column", column_, "the column to fit, by its header name (default: the first)");
     cmd_->add_option("--types", types_, "types to fit, comma-separated (default: every type fitted for such data)")
         ->delimiter(',');
