@@ -88,5 +88,6 @@ void register_initialisation();
 void register_floor();
 void register_guard();
 void register_correlated();
+void register_fit();
 
 }  // namespace bench

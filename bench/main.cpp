@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     bench::register_initialisation();
     bench::register_floor();
     bench::register_correlated();
+    bench::register_fit();
     bench::register_guard();  // last: its benchmarks start a thread
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

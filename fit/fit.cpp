@@ -66,8 +66,18 @@ Ends ends_of(int dtype, const kvz_fit_result& r) {
 
 bool reads_trials(int dtype) { return support_row(dtype).upper == End::trials; }
 
-// Whether x lies where the type (with the host's ends and n) and the slot's cut allow it.
-bool inside(double x, int dtype, bool discrete, const Ends& e, int trials, const DistSlot& slot) {
+// Whether the slot's cut applies to a fit of type dtype (the rule of the
+// evaluations, asked of a copy of the slot with that type).
+bool cut_applies(const DistSlot& slot, int dtype) {
+    DistSlot probe;
+    std::memcpy(&probe, &slot, sizeof probe);
+    probe.dtype = dtype;
+    return truncation_applies(probe);
+}
+
+// Whether x lies where the type (with the host's ends and n) and, when `cut`,
+// the slot's cut allow it.
+bool inside(double x, bool discrete, const Ends& e, int trials, const DistSlot& slot, bool cut) {
     if (discrete && x != std::floor(x)) return false;
     switch (e.lower) {
         case End::zero:
@@ -85,9 +95,7 @@ bool inside(double x, int dtype, bool discrete, const Ends& e, int trials, const
     }
     if (e.upper == End::maximum && x > e.maximum) return false;
     if (e.upper == End::trials && trials > 0 && x > trials) return false;
-    DistSlot cut = slot;
-    cut.dtype = dtype;
-    if (truncation_applies(cut)) {
+    if (cut) {
         if (slot.t_min_flag && x < (discrete ? std::floor(slot.t_min) : slot.t_min)) return false;
         if (slot.t_max_flag && x > slot.t_max) return false;
     }
@@ -369,9 +377,15 @@ int refusal(int slot, int dtype, const double* data, int n, void* work, std::siz
     if (!std::isnan(ends.minimum) && !std::isnan(ends.maximum) && !(ends.minimum < ends.maximum))
         return KVZ_FIT_OUTSIDE_SUPPORT;
     const bool discrete = is_discrete(base);
+    // The ends a discrete type reads are whole numbers (NaN, to estimate, passes).
+    auto whole_or_estimated = [](double v) { return std::isnan(v) || v == std::floor(v); };
+    if (discrete && ((ends.lower == End::minimum && !whole_or_estimated(ends.minimum)) ||
+                     (ends.upper == End::maximum && !whole_or_estimated(ends.maximum))))
+        return KVZ_FIT_OUTSIDE_SUPPORT;
     const int trials = reads_trials(dtype) ? result->n : 0;
+    const bool cut = cut_applies(*host, dtype);
     for (int i = 0; i < n; ++i)
-        if (!inside(data[i], dtype, discrete, ends, trials, *host)) return KVZ_FIT_OUTSIDE_SUPPORT;
+        if (!inside(data[i], discrete, ends, trials, *host, cut)) return KVZ_FIT_OUTSIDE_SUPPORT;
     if (!work || work_bytes < fit_work_size(dtype, n)) return KVZ_FIT_SMALL_WORKSPACE;
     return KVZ_FIT_OK;
 }

@@ -21,6 +21,8 @@
  * for each type is in docs/fitting.md). The binomial's n is result->n when
  * that is positive, else the largest value in the data.
  *
+ * How each type is fitted is in docs/fitting.md.
+ *
  * Nothing is allocated: the caller passes a workspace of at least
  * fit_pdf_work_size(dtype, n) bytes (any alignment). The data are not
  * changed.
@@ -42,7 +44,8 @@
 /* The slot lies outside 0..20. */
 #define KVZ_FIT_BAD_SLOT (-2)
 /* dtype is no type code, or a type that has no density to fit (degenerate,
- * hypergeometric). */
+ * hypergeometric), or the F type on a cut slot (it has no cumulative
+ * distribution to measure the cut with). */
 #define KVZ_FIT_NO_DENSITY (-3)
 /* Fewer than two values, or no more values than fitted parameters. */
 #define KVZ_FIT_TOO_FEW (-4)

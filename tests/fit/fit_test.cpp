@@ -315,6 +315,8 @@ TEST(Fit, RefusalsComeInTheHeadersOrderAndLeaveTheSlot) {
         {"outside the cut", kSlot, 12, {1.0, 2.0, 9.0}, kNaN, kNaN, true, false, false, KVZ_FIT_OUTSIDE_SUPPORT},
         {"outside the host's end", kSlot, 2, good, 2.0, kNaN, false, false, false, KVZ_FIT_OUTSIDE_SUPPORT},
         {"ends the wrong way", kSlot, 2, good, 5.0, 1.0, false, false, false, KVZ_FIT_OUTSIDE_SUPPORT},
+        {"a discrete uniform's end not whole", kSlot, 28, {1.0, 2.0, 4.0}, 0.5, kNaN, false, false, false,
+         KVZ_FIT_OUTSIDE_SUPPORT},
         {"no workspace", kSlot, 12, good, kNaN, kNaN, false, false, true, KVZ_FIT_SMALL_WORKSPACE},
         {"all values equal", kSlot, 4, {2.0, 2.0, 2.0}, kNaN, kNaN, false, false, false, KVZ_FIT_NO_CONVERGENCE},
         {"a uniform of equal values", kSlot, 2, {2.0, 2.0, 2.0}, kNaN, kNaN, false, false, false,
