@@ -9,6 +9,10 @@
 
 help(kvz_comp.Distribution) lists the types and their inputs.
 
+    fits = kvz_comp.fit(durations)  # every type for such data, by maximum likelihood
+    fits[0].type, fits[0].parameters, fits[0].aic
+    fits[0].distribution()          # a Distribution of the best fit
+
 The shared library is found through the KVZ_COMP_LIBRARY environment variable
 when it is set; else inside this package (pip install), where `cmake --install`
 put it, in a source tree's build folders, or by the system's dynamic loader.
@@ -17,5 +21,6 @@ put it, in a source tree's build folders, or by the system's dynamic loader.
 from ._catalogue import TypeInfo, find_type
 from .correlated import correlated_sample
 from .distribution import SLOT_COUNT, Distribution, betai, free_slots, rng, set_rng, types
+from .fitting import Fit, Fits, fit
 
-__all__ = ["Distribution", "correlated_sample", "TypeInfo", "SLOT_COUNT", "betai", "find_type", "free_slots", "rng", "set_rng", "types"]
+__all__ = ["Distribution", "Fit", "Fits", "correlated_sample", "fit", "TypeInfo", "SLOT_COUNT", "betai", "find_type", "free_slots", "rng", "set_rng", "types"]

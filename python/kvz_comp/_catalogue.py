@@ -19,6 +19,14 @@ REAL_FIELDS = tuple(f for f in FIELDS if f not in WHOLE_FIELDS)
 # The library-wide uniform generators by name: their codes for set_rng_type.
 GENERATORS = {g["name"]: g["code"] for g in _DATA["generators"]}
 
+# What each refusal of fit_pdf means, by its code.
+FIT_REFUSALS = {r["code"]: r["message"] for r in _DATA["fit_refusals"]}
+
+
+def fit_refusal(code):
+    """The message for a refusal of fit_pdf; the same words as kvzcalc's."""
+    return FIT_REFUSALS.get(code, f"the library refused the fit (code {code})")
+
 ALWAYS = "always"
 TRUNCATED = "truncated"  # only for a truncated distribution
 NEVER = "never"
@@ -73,11 +81,20 @@ class TypeInfo:
     sample: str = ALWAYS
     open_above: bool = False
     domain: tuple = ()
+    # The type fit_pdf fits it as: its own name, or the type it renames; None
+    # when it is not fitted.
+    fit_as: str = None
     example: dict = field(default_factory=dict, compare=False, hash=False)
     names: tuple = field(init=False, repr=False, compare=False)
 
     def __post_init__(self):
         object.__setattr__(self, "names", (self.name,) + self.aliases)
+
+    @property
+    def fitted_alone(self):
+        """Fitted on its own account: when no types are named, a type that
+        renames another is fitted once, through that one."""
+        return self.fit_as == self.name
 
 
 def _type_info(row):
@@ -87,6 +104,7 @@ def _type_info(row):
         statistics=row.get("statistics", ALWAYS), cdf=row.get("cdf", ALWAYS),
         quantile=row.get("quantile", ALWAYS), sample=row.get("sample", ALWAYS),
         open_above=row.get("open_above", False), domain=tuple(Rule.parse(r) for r in row["domain"]),
+        fit_as=row.get("fit"),
         example=dict(row["example"]))
 
 

@@ -57,6 +57,21 @@ _D = ctypes.c_double
 _I = ctypes.c_int
 _PD = ctypes.POINTER(ctypes.c_double)
 
+
+class FitInputs(ctypes.Structure):
+    """struct kvz_fit_inputs (include/kvz_comp_fit.h): a fitted type's inputs, one per setter."""
+    _fields_ = [(name, _D) for name in ("mean", "lmean", "mode", "median", "stdev", "lstdev", "minimum", "maximum",
+                                        "scale", "shape_a", "shape_b", "p")] + [("n", _I)]
+
+
+class FitResult(ctypes.Structure):
+    """struct kvz_fit_result (include/kvz_comp_fit.h): the host's ends and
+    binomial n in; the fit's measures and inputs out."""
+    _fields_ = [("minimum", _D), ("maximum", _D), ("n", _I), ("parameters", _I), ("loglik", _D), ("aic", _D),
+                ("bic", _D), ("ks", _D), ("ad", _D), ("chi2", _D), ("evaluations", _I), ("status", _I),
+                ("fitted", FitInputs)]
+
+
 # Every export this package calls, with its argument and result types.
 _SIGNATURES = {
     "set_pdf_dtype": ([_I, _I], None),
@@ -117,6 +132,8 @@ _SIGNATURES = {
     "get_pdf_f_batch": ([_I, _PD, _PD, _I], None),
     "get_pdf_g_batch": ([_I, _PD, _PD, _I], None),
     "dvalue_correlated_work_size": ([_I, _I], ctypes.c_size_t),
+    "fit_pdf_work_size": ([_I, _I], ctypes.c_size_t),
+    "fit_pdf": ([_I, _I, _PD, _I, ctypes.c_void_p, ctypes.c_size_t, ctypes.POINTER(FitResult)], _I),
     "dvalue_correlated": ([ctypes.POINTER(_I), _I, _I, _PD, _PD, _PD, _PD, ctypes.c_void_p, ctypes.c_size_t], _I),
 }
 

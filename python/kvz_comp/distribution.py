@@ -165,11 +165,22 @@ def _check_parameters(info, parameters, t_min, t_max):
         convert = _c_int if name in _catalogue.WHOLE_FIELDS else _c_real
         values[name] = convert(parameters[name], name)
     _catalogue.check_parameters(info, values)
+    return (values, *_check_cut(t_min, t_max))
+
+
+def _check_cut(t_min, t_max):
+    """The truncation points, each None or a finite number, the first below the second."""
     t_min = None if t_min is None else _c_real(t_min, "t_min")
     t_max = None if t_max is None else _c_real(t_max, "t_max")
     if t_min is not None and t_max is not None and not t_min < t_max:
         raise ValueError("t_min must be below t_max")
-    return values, t_min, t_max
+    return t_min, t_max
+
+
+def _set_cut(lib, slot, t_min, t_max):
+    """Truncates the slot at the given points (None: not on that side)."""
+    lib.set_pdf_t_min(slot, 0 if t_min is None else 1, 0.0 if t_min is None else t_min)
+    lib.set_pdf_t_max(slot, 0 if t_max is None else 1, 0.0 if t_max is None else t_max)
 
 
 def _quantiles(info):
@@ -211,8 +222,7 @@ class Distribution:
         lib.set_pdf_dtype(s, self._info.code)
         for name, value in self._parameters.items():
             getattr(lib, "set_pdf_" + name)(s, value)
-        lib.set_pdf_t_min(s, 0 if self._t_min is None else 1, 0.0 if self._t_min is None else self._t_min)
-        lib.set_pdf_t_max(s, 0 if self._t_max is None else 1, 0.0 if self._t_max is None else self._t_max)
+        _set_cut(lib, s, self._t_min, self._t_max)
         lib.dinitialise(s)
 
     # Lifetime ----------------------------------------------------------------

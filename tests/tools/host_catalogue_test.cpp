@@ -8,6 +8,7 @@
 
 #include "interface/catalogue.h"
 #include "kvz_comp.h"
+#include "kvz_comp_fit.h"
 #include "session.h"
 #include "types.h"
 
@@ -95,6 +96,34 @@ TEST(HostCatalogue, VariatesAreOfferedWhereTheUntruncatedSlotDraws) {
             EXPECT_EQ(t.sample, initialised ? Offered::when_truncated : Offered::never);
         }
     }
+}
+
+TEST(HostCatalogue, FitColumnFollowsTheTypesTheLibraryFitsAs) {
+    for (const TypeInfo& t : kvzcalc::types()) {
+        SCOPED_TRACE(t.name);
+        const int as = kvz::kFitAs(t.code);
+        if (as == 0) {
+            EXPECT_EQ(t.fit_as, "");
+            EXPECT_EQ(fit_pdf_work_size(t.code, 100), 0u);
+            continue;
+        }
+        const TypeInfo* base = kvzcalc::find_type(std::to_string(as));
+        ASSERT_NE(base, nullptr);
+        EXPECT_EQ(t.fit_as, base->name);
+        EXPECT_TRUE(base->fitted_alone());
+        EXPECT_GT(fit_pdf_work_size(t.code, 100), 0u);
+    }
+}
+
+TEST(HostCatalogue, EveryRefusalOfAFitHasItsOwnMessage) {
+    std::set<std::string> messages;
+    for (int code : {KVZ_FIT_NULL_ARRAY, KVZ_FIT_BAD_SLOT, KVZ_FIT_NO_DENSITY, KVZ_FIT_TOO_FEW, KVZ_FIT_NOT_FINITE,
+                     KVZ_FIT_OUTSIDE_SUPPORT, KVZ_FIT_SMALL_WORKSPACE, KVZ_FIT_NO_CONVERGENCE}) {
+        const std::string message = kvzcalc::fit_refusal(code);
+        EXPECT_EQ(message.find("(code "), std::string::npos) << code;
+        messages.insert(message);
+    }
+    EXPECT_EQ(messages.size(), 8u);
 }
 
 TEST(HostCatalogue, EveryExampleLiesInsideItsDomain) {

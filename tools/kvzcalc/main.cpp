@@ -1,26 +1,26 @@
 // kvzcalc: the command-line host of the library. Lists the types, describes a
 // distribution, evaluates its density, cumulative distribution and quantiles,
-// draws variates and plots it; --json for machine-readable output.
-#include <unistd.h>
-
+// draws variates and plots it, fits types to data; --json for machine-readable
+// output.
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "correlated.h"
+#include "fit.h"
 #include "format.h"
 #include "plot.h"
+#include "progress.h"
+#include "report.h"
 #include "session.h"
 #include "types.h"
+#include "validators.h"
 
 namespace {
 
@@ -29,6 +29,9 @@ using kvzcalc::Offered;
 using kvzcalc::Request;
 using kvzcalc::Session;
 using kvzcalc::TypeInfo;
+using kvzcalc::kDecimal;
+using kvzcalc::kFinite;
+using kvzcalc::kNumber;
 using nlohmann::json;
 
 constexpr int kUsageError = 2;
@@ -36,9 +39,6 @@ constexpr int kRunError = 1;
 constexpr int kMaxSamples = 100'000'000;
 constexpr int kMaxPlotSamples = 10'000'000;
 constexpr int kDrawChunk = 65536;
-// The progress bar appears only once a run has taken this long.
-constexpr std::chrono::milliseconds kProgressDelay{500};
-constexpr int kProgressWidth = 40;
 
 // A failure the user can fix; reported as one line on stderr.
 struct UsageError {
@@ -60,39 +60,6 @@ struct Options {
     int seed = 0;
     std::string output;
 };
-
-const CLI::Validator kFinite(
-    [](std::string& s) -> std::string {
-        double v = 0.0;
-        if (!CLI::detail::lexical_cast(s, v)) return "'" + s + "' is not a number";
-        if (!std::isfinite(v)) return "'" + s + "' is not a finite number";
-        return {};
-    },
-    "");
-
-// Points may be any double, infinities included.
-const CLI::Validator kNumber(
-    [](std::string& s) -> std::string {
-        double v = 0.0;
-        if (!CLI::detail::lexical_cast(s, v)) return "'" + s + "' is not a number";
-        return {};
-    },
-    "");
-
-// Whole numbers in decimal only: the text is rewritten without leading zeros,
-// which the default conversion would read as octal.
-const CLI::Validator kDecimal(
-    [](std::string& s) -> std::string {
-        long long v = 0;
-        const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
-        auto [end, ec] = std::from_chars(first, s.data() + s.size(), v);
-        if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return "'" + s + "' is not a whole number";
-        if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-            return "'" + s + "' is out of the 32-bit integer range";
-        s = std::to_string(v);
-        return {};
-    },
-    "");
 
 void add_distribution_options(CLI::App* cmd, Options& o) {
     cmd->add_option("type", o.type, "distribution name or code (see kvzcalc list)")->required();
@@ -154,31 +121,14 @@ void require(const Request& r, Offered o, const char* what) {
     throw UsageError{r.type->name + ": this type has no " + what};
 }
 
-json parameters_json(const Request& r) {
-    json params = json::object();
-    for (std::size_t i : r.type->inputs) {
-        const auto& info = kvzcalc::fields()[i];
-        if (info.whole) params[info.name] = static_cast<long long>(*r.values[i]);
-        else params[info.name] = *r.values[i];
-    }
-    return params;
-}
-
 json header_json(const Request& r) {
     json j;
     j["type"] = r.type->name;
     j["code"] = r.type->code;
-    j["parameters"] = parameters_json(r);
+    j["parameters"] = kvzcalc::parameters_json(r);
     j["truncation"] = {{"t_min", r.t_min ? json(*r.t_min) : json(nullptr)},
                        {"t_max", r.t_max ? json(*r.t_max) : json(nullptr)}};
     return j;
-}
-
-std::string parameters_text(const Request& r) {
-    std::vector<std::string> parts;
-    for (std::size_t i : r.type->inputs)
-        parts.push_back(kvzcalc::fields()[i].name + " " + kvzcalc::format_number(*r.values[i]));
-    return joined(parts, ", ");
 }
 
 std::string truncation_text(const Request& r) {
@@ -250,7 +200,7 @@ int run_describe(const Request& r, const Options& o) {
         return 0;
     }
     std::printf("%s (code %d), %s\n", r.type->name.c_str(), r.type->code, s.discrete ? "discrete" : "continuous");
-    std::printf("%-10s  %s\n", "parameters", parameters_text(r).c_str());
+    std::printf("%-10s  %s\n", "parameters", kvzcalc::parameters_text(r, kvzcalc::format_number).c_str());
     if (r.truncated()) std::printf("%-10s  %s\n", "truncated", truncation_text(r).c_str());
     for (const auto& st : s.statistics) {
         const std::string value = st.value ? kvzcalc::format_number(*st.value) : "does not exist";
@@ -294,30 +244,6 @@ int run_evaluate(const Request& r, const Options& o, Function f) {
     return 0;
 }
 
-// A bar on stderr for runs that take a while, and only when a person watches it.
-class Progress {
-public:
-    explicit Progress(long long total)
-        : total_(total), enabled_(isatty(STDERR_FILENO) != 0), start_(std::chrono::steady_clock::now()) {}
-    ~Progress() {
-        if (shown_) std::fprintf(stderr, "\r%*s\r", kProgressWidth + 20, "");
-    }
-    void update(long long done) {
-        if (!enabled_ || std::chrono::steady_clock::now() - start_ < kProgressDelay) return;
-        shown_ = true;
-        const int filled = static_cast<int>(kProgressWidth * done / total_);
-        std::fprintf(stderr, "\rdrawing [%s%s] %3lld%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(kProgressWidth - filled), ' ').c_str(), 100 * done / total_);
-        std::fflush(stderr);
-    }
-
-private:
-    long long total_;
-    bool enabled_;
-    bool shown_ = false;
-    std::chrono::steady_clock::time_point start_;
-};
-
 int run_sample(const Request& r, const Options& o) {
     require(r, r.type->sample, "random variates");
     Session session(r);
@@ -335,7 +261,7 @@ int run_sample(const Request& r, const Options& o) {
     } else {
         std::cout << "value\n";
     }
-    Progress progress(o.count);
+    kvzcalc::Progress progress(o.count, "drawing");
     std::vector<double> chunk;
     std::string text;
     for (int done = 0; done < o.count;) {
@@ -372,7 +298,7 @@ int run_plot(const Request& r, const Options& o) {
     kvzcalc::PlotInput in;
     in.summary = session.summary();
     in.session = &session;
-    in.title = r.type->name + " (" + parameters_text(r) + ")";
+    in.title = r.type->name + " (" + kvzcalc::parameters_text(r, kvzcalc::format_number) + ")";
     if (r.truncated()) in.title += ", truncated " + truncation_text(r);
     std::vector<double> samples;
     if (o.plot_samples > 0) {
@@ -449,6 +375,7 @@ int main(int argc, char** argv) {
     add_rng_options(plot, o);
 
     const kvzcalc::CorrelatedCommands correlated(app);
+    const kvzcalc::FitCommand fit(app);
 
     try {
         app.parse(argc, argv);
@@ -457,7 +384,7 @@ int main(int argc, char** argv) {
         if (app.get_subcommands().empty() && (argc < 2 || argv[1][0] != '-')) {
             const std::string what =
                 argc < 2 ? "a command is needed" : "unknown command '" + std::string(argv[1]) + "'";
-            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot, sample-correlated, plot-correlated)\n",
+            std::fprintf(stderr, "kvzcalc: %s (commands: list, describe, pdf, cdf, quantile, sample, plot, sample-correlated, plot-correlated, fit)\n",
                          what.c_str());
             return kUsageError;
         }
@@ -473,6 +400,7 @@ int main(int argc, char** argv) {
         if (sample->parsed()) return run_sample(build_request(*sample, o), o);
         if (plot->parsed()) return run_plot(build_request(*plot, o), o);
         if (const auto status = correlated.run()) return *status;
+        if (const auto status = fit.run()) return *status;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kvzcalc: %s\n", e.message.c_str());
         return kUsageError;

@@ -10,13 +10,6 @@ namespace kvzcalc {
 
 namespace {
 
-// Picture geometry, in SVG user units.
-constexpr double kWidth = 820;
-constexpr double kHeight = 620;
-constexpr double kLeft = 80;
-constexpr double kRight = 30;
-constexpr double kTitleY = 28;
-
 constexpr int kCurvePoints = 601;    // abscissae of a continuous curve
 constexpr int kMaxStems = 400;       // discrete: one stem per whole number up to this many
 constexpr int kMaxSteps = 2000;      // discrete: exact steps of the cumulative up to this many
@@ -32,17 +25,6 @@ constexpr double kPoleCut = 4.0;
 // A discrete range too wide for stems is narrowed to these quantiles.
 constexpr double kTail = 0.0005;
 
-struct Panel {
-    double top;
-    double height;
-    double x0, x1;  // data range shown
-    double y0, y1;
-
-    double left() const { return kLeft; }
-    double width() const { return kWidth - kLeft - kRight; }
-    double sx(double x) const { return left() + (x - x0) / (x1 - x0) * width(); }
-    double sy(double y) const { return top + height - (y - y0) / (y1 - y0) * height; }
-};
 
 std::string num(double v) {
     char buf[32];
@@ -98,6 +80,32 @@ std::vector<double> ticks(double lo, double hi) {
     return out;
 }
 
+}  // namespace
+
+namespace picture {
+
+void open_svg(std::ostringstream& svg, const std::string& title) {
+    svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
+        << "\" viewBox=\"0 0 " << kWidth << ' ' << kHeight << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
+        << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
+        << "<text x=\"" << num(kWidth / 2) << "\" y=\"" << num(kTitleY)
+        << "\" text-anchor=\"middle\" font-size=\"16\">" << escape(title) << "</text>\n";
+}
+
+void bars(std::ostringstream& svg, const Panel& p, const Histogram& h, bool discrete, int id) {
+    for (std::size_t i = 0; i < h.left.size(); ++i) {
+        // A bar per whole number stands narrower than its unit, centred on it.
+        const bool single = discrete && h.width[i] == 1.0;
+        const double bx = single ? h.left[i] + 0.15 : h.left[i];
+        const double bw = single ? 0.7 : h.width[i];
+        const double y = std::min(h.height[i], p.y1);
+        svg << "<rect clip-path=\"url(#clip" << id << ")\" x=\"" << num(p.sx(bx)) << "\" y=\"" << num(p.sy(y))
+            << "\" width=\"" << num(p.sx(bx + bw) - p.sx(bx)) << "\" height=\"" << num(p.sy(0) - p.sy(y))
+            << "\" fill=\"#f4a460\" fill-opacity=\"0.55\" stroke=\"#c07030\" stroke-width=\"0.5\"/>\n";
+    }
+}
+
 void axes(std::ostringstream& svg, const Panel& p, const std::string& xlabel, const std::string& ylabel, int id) {
     svg << "<defs><clipPath id=\"clip" << id << "\"><rect x=\"" << num(p.left()) << "\" y=\"" << num(p.top)
         << "\" width=\"" << num(p.width()) << "\" height=\"" << num(p.height) << "\"/></clipPath></defs>\n";
@@ -143,10 +151,6 @@ void polyline(std::ostringstream& svg, const Panel& p, const std::vector<double>
     svg << "\"/>\n";
 }
 
-struct Histogram {
-    std::vector<double> left, width, height;
-};
-
 Histogram histogram(const std::vector<double>& samples, double lo, double hi, bool discrete) {
     Histogram h;
     const double n = static_cast<double>(samples.size());
@@ -184,16 +188,6 @@ Histogram histogram(const std::vector<double>& samples, double lo, double hi, bo
     return h;
 }
 
-// The density at the mode, where the library reports one and it is a finite value.
-double peak_at_mode(const Session& session, const Summary& s) {
-    for (const Statistic& st : s.statistics) {
-        if (std::string_view(st.name) != "mode" || !st.value) continue;
-        const std::vector<double> x{*st.value};
-        const double y = session.evaluate(Function::pdf, x)[0];
-        if (session.pdf_valid(x)[0] && std::isfinite(y) && y > 0) return y;
-    }
-    return 0.0;
-}
 
 // The top of the density axis: the highest value drawn, the density at the
 // mode and the histogram's bars. Only a curve that is highest at an end of
@@ -218,6 +212,23 @@ double density_top(const std::vector<double>& ys, const std::vector<int>& keep, 
     }
     for (double v : h.height) top = std::max(top, v);
     return top > 0.0 && std::isfinite(top) ? top * 1.08 : 1.0;
+}
+
+}  // namespace picture
+
+namespace {
+
+using namespace picture;
+
+// The density at the mode, where the library reports one and it is a finite value.
+double peak_at_mode(const Session& session, const Summary& s) {
+    for (const Statistic& st : s.statistics) {
+        if (std::string_view(st.name) != "mode" || !st.value) continue;
+        const std::vector<double> x{*st.value};
+        const double y = session.evaluate(Function::pdf, x)[0];
+        if (session.pdf_valid(x)[0] && std::isfinite(y) && y > 0) return y;
+    }
+    return 0.0;
 }
 
 }  // namespace
@@ -276,26 +287,14 @@ std::string render_svg(const PlotInput& in) {
     Panel bottom{panel_top2, panel_h2, x0, x1, 0.0, 1.0};
 
     std::ostringstream svg;
-    svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
-        << "\" viewBox=\"0 0 " << kWidth << ' ' << kHeight << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
-        << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-        << "<text x=\"" << num(kWidth / 2) << "\" y=\"" << num(kTitleY)
-        << "\" text-anchor=\"middle\" font-size=\"16\">" << escape(in.title) << "</text>\n";
+    open_svg(svg, in.title);
 
     const std::string what = discrete ? "probability mass" : "density";
     axes(svg, top, "x", what, 1);
     // The shown ranges, for programs that read the picture.
     svg << "<g id=\"ranges\" data-x0=\"" << label_exact(x0) << "\" data-x1=\"" << label_exact(x1)
         << "\" data-density-top=\"" << label_exact(top.y1) << "\"/>\n";
-    for (std::size_t i = 0; i < hist.left.size(); ++i) {
-        const double bx = discrete && hist.width[i] == 1.0 ? hist.left[i] + 0.15 : hist.left[i];
-        const double bw = discrete && hist.width[i] == 1.0 ? 0.7 : hist.width[i];
-        const double y = std::min(hist.height[i], top.y1);
-        svg << "<rect clip-path=\"url(#clip1)\" x=\"" << num(top.sx(bx)) << "\" y=\"" << num(top.sy(y))
-            << "\" width=\"" << num(top.sx(bx + bw) - top.sx(bx)) << "\" height=\"" << num(top.sy(0) - top.sy(y))
-            << "\" fill=\"#f4a460\" fill-opacity=\"0.55\" stroke=\"#c07030\" stroke-width=\"0.5\"/>\n";
-    }
+    bars(svg, top, hist, discrete, 1);
     if (stems) {
         for (std::size_t i = 0; i < xs.size(); ++i) {
             if (!std::isfinite(dens[i])) continue;

@@ -7,6 +7,7 @@
 
 #include "kvz_comp.h"
 #include "kvz_comp_batch.h"
+#include "kvz_comp_fit.h"
 
 namespace kvzcalc {
 
@@ -15,22 +16,32 @@ namespace {
 using RealSetter = void (*)(int, double);
 using IntSetter = void (*)(int, int);
 
+// Per input field: the library's setter, and where fit_pdf reports the fitted value.
 struct Setter {
     std::string_view field;
     RealSetter real;
     IntSetter whole;
+    double kvz_fit_inputs::*fitted_real;
+    int kvz_fit_inputs::*fitted_whole;
 };
 
-// The library's setter of each input field.
 constexpr Setter kSetters[] = {
-    {"mean", set_pdf_mean, nullptr},       {"lmean", set_pdf_lmean, nullptr},
-    {"mode", set_pdf_mode, nullptr},       {"median", set_pdf_median, nullptr},
-    {"stdev", set_pdf_stdev, nullptr},     {"lstdev", set_pdf_lstdev, nullptr},
-    {"minimum", set_pdf_minimum, nullptr}, {"maximum", set_pdf_maximum, nullptr},
-    {"scale", set_pdf_scale, nullptr},     {"shape_a", set_pdf_shape_a, nullptr},
-    {"shape_b", set_pdf_shape_b, nullptr}, {"p", set_pdf_p, nullptr},
-    {"n", nullptr, set_pdf_n},             {"pop", nullptr, set_pdf_pop},
-    {"popsuc", nullptr, set_pdf_popsuc},   {"sam", nullptr, set_pdf_sam},
+    {"mean", set_pdf_mean, nullptr, &kvz_fit_inputs::mean, nullptr},
+    {"lmean", set_pdf_lmean, nullptr, &kvz_fit_inputs::lmean, nullptr},
+    {"mode", set_pdf_mode, nullptr, &kvz_fit_inputs::mode, nullptr},
+    {"median", set_pdf_median, nullptr, &kvz_fit_inputs::median, nullptr},
+    {"stdev", set_pdf_stdev, nullptr, &kvz_fit_inputs::stdev, nullptr},
+    {"lstdev", set_pdf_lstdev, nullptr, &kvz_fit_inputs::lstdev, nullptr},
+    {"minimum", set_pdf_minimum, nullptr, &kvz_fit_inputs::minimum, nullptr},
+    {"maximum", set_pdf_maximum, nullptr, &kvz_fit_inputs::maximum, nullptr},
+    {"scale", set_pdf_scale, nullptr, &kvz_fit_inputs::scale, nullptr},
+    {"shape_a", set_pdf_shape_a, nullptr, &kvz_fit_inputs::shape_a, nullptr},
+    {"shape_b", set_pdf_shape_b, nullptr, &kvz_fit_inputs::shape_b, nullptr},
+    {"p", set_pdf_p, nullptr, &kvz_fit_inputs::p, nullptr},
+    {"n", nullptr, set_pdf_n, nullptr, &kvz_fit_inputs::n},
+    {"pop", nullptr, set_pdf_pop, nullptr, nullptr},
+    {"popsuc", nullptr, set_pdf_popsuc, nullptr, nullptr},
+    {"sam", nullptr, set_pdf_sam, nullptr, nullptr},
 };
 
 const Setter& setter(std::string_view field) {
@@ -50,6 +61,16 @@ End end_of(bool exists, bool truncated, bool open) {
 }
 
 }  // namespace
+
+FieldValues fitted_values(const TypeInfo& type, const kvz_fit_inputs& fitted) {
+    FieldValues values(fields().size());
+    for (std::size_t i : type.inputs) {
+        const Setter& s = setter(fields()[i].name);
+        if (s.fitted_real) values[i] = fitted.*s.fitted_real;
+        else if (s.fitted_whole) values[i] = static_cast<double>(fitted.*s.fitted_whole);
+    }
+    return values;
+}
 
 Session::Session(const Request& request, int slot)
     : type_(request.type), values_(request.values), truncated_(request.truncated()), slot_(slot) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kvz_comp_fit.h"
 #include "types.h"
 
 namespace kvzcalc {
@@ -44,6 +45,9 @@ struct Summary {
 };
 
 enum class Function { pdf, cdf, quantile };
+
+// The inputs of the type as fit_pdf reports them fitted, by field.
+FieldValues fitted_values(const TypeInfo& type, const kvz_fit_inputs& fitted);
 
 // Seeds the library-wide generator (a code from generators()).
 void seed_generator(int generator, int seed);

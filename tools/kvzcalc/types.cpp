@@ -21,6 +21,7 @@ struct Catalogue {
     std::vector<FieldInfo> fields;
     std::vector<TypeInfo> types;
     std::vector<Generator> generators;
+    std::vector<std::pair<int, std::string>> fit_refusals;
 };
 
 std::size_t index_in(const std::vector<FieldInfo>& fields, std::string_view name) {
@@ -96,6 +97,7 @@ TypeInfo parse_type(const json& row, const std::vector<FieldInfo>& fields) {
     t.sample = offered_from(row, "sample");
     t.open_above = row.value("open_above", false);
     t.betai_cdf = row.value("betai_cdf", false);
+    t.fit_as = row.value("fit", std::string());
     for (const auto& r : row.at("domain")) t.domain.push_back(parse_rule(r.get<std::string>(), fields));
     t.example.resize(fields.size());
     for (const auto& [name, value] : row.at("example").items()) t.example[index_in(fields, name)] = value.get<double>();
@@ -115,6 +117,8 @@ const Catalogue& catalogue() {
         for (const auto& g : data.at("generators"))
             out.generators.push_back({g.at("name").get<std::string>(), g.at("code").get<int>()});
         for (const auto& row : data.at("types")) out.types.push_back(parse_type(row, out.fields));
+        for (const auto& r : data.at("fit_refusals"))
+            out.fit_refusals.emplace_back(r.at("code").get<int>(), r.at("message").get<std::string>());
         return out;
     }();
     return c;
@@ -182,6 +186,12 @@ const TypeInfo* find_type(std::string_view name_or_code) {
         if (!is_code && std::find(t.aliases.begin(), t.aliases.end(), wanted) != t.aliases.end()) return &t;
     }
     return nullptr;
+}
+
+std::string fit_refusal(int code) {
+    for (const auto& [c, message] : catalogue().fit_refusals)
+        if (c == code) return message;
+    return "the library refused the fit (code " + std::to_string(code) + ")";
 }
 
 Offered quantiles(const TypeInfo& type) { return type.discrete ? type.statistics : type.quantile; }

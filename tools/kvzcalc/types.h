@@ -61,6 +61,13 @@ struct TypeInfo {
     bool betai_cdf = false;
     std::vector<DomainRule> domain;
     FieldValues example;  // inputs inside the domain
+    // The type fit_pdf fits it as: its own name, or the type it renames;
+    // empty when it is not fitted.
+    std::string fit_as;
+
+    // Fitted on its own account: when no types are named, a type that renames
+    // another is fitted once, through that one.
+    bool fitted_alone() const { return fit_as == name; }
 };
 
 const std::vector<TypeInfo>& types();
@@ -79,6 +86,10 @@ bool offered(Offered o, bool truncated);
 // <input> <value> is outside its domain: <rule>" and the other inputs the rule
 // reads in parentheses. The Python binding words it the same.
 std::optional<std::string> domain_error(const TypeInfo& type, const FieldValues& values);
+
+// What a refusal of fit_pdf (a negative code) means, in the words the Python
+// binding uses too.
+std::string fit_refusal(int code);
 
 // The library-wide uniform generators by name, with their set_rng_type codes.
 struct Generator {
