@@ -130,22 +130,29 @@ void normal_based_batch(DistSlot& s, double* out, int count) {
 // under u. A zero mass ends the walk at the value above it: below the peak
 // no value further down has mass either (rounding in the running
 // probability can leave it just above a tiny u). A walk that reaches its
-// bound answers not a number.
-double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
-    double result = s.table_x[0];
-    double c = s.table_p[0];
-    const WalkEnd end = walk_masses_down(s, s.table_x[0], r.first + 1, [&](double v, double mass) {
-        result = v;
-        if (mass == 0 && v < s.table_x[0]) {
-            result = v + 1.0;
-            return Flow::done;
-        }
-        const double below = c - mass;
-        if (u > below || std::isnan(below)) return Flow::done;  // a sum that is no number ends the walk
-        c = below;
-        result = v - 1.0;
-        return Flow::more;
-    });
+// bound answers not a number. The walk starts at `from` with the probability
+// `c` above it, after `walked` masses; `seen(c, mass)` is told of each value
+// it takes off.
+template <class Seen>
+double walk_down_from(const DistSlot& s, const DiscreteRange& r, double from, double c, double walked, double u,
+                      Seen&& seen) {
+    double result = from;
+    const WalkEnd end = walk_masses_down(
+        s, from, r.first + 1,
+        [&](double v, double mass) {
+            result = v;
+            if (mass == 0 && v < s.table_x[0]) {
+                result = v + 1.0;
+                return Flow::done;
+            }
+            const double below = c - mass;
+            if (u > below || std::isnan(below)) return Flow::done;  // a sum that is no number ends the walk
+            c = below;
+            result = v - 1.0;
+            seen(c, mass);
+            return Flow::more;
+        },
+        walked);
     if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
     return result;
 }
@@ -153,20 +160,58 @@ double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
 // Whole number above the table: keep summing masses beyond its last entry
 // until they reach u. When they never do, the range's last value; or, once
 // the falling masses no longer change the sum (none later can), the value
-// reached there. A walk that reaches its bound answers not a number.
-double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
-    const int last = s.table_count - 1;
-    double result = s.table_x[last];
-    double c = s.table_p[last];
+// reached there. A walk that reaches its bound answers not a number. The
+// walk starts at `next` with the sum `c` before it, the mass `previous`
+// added last and `walked` masses behind it; `seen(c, mass)` is told of each
+// value it adds.
+template <class Seen>
+double walk_up_from(const DistSlot& s, const DiscreteRange& r, double next, double c, double previous,
+                    double walked, double u, Seen&& seen) {
+    double result = next - 1.0;
     WalkRules rules{.settle = true};
-    rules.previous = s.table_count > 1 ? c - s.table_p[last - 1] : 0.0;
-    const WalkEnd end = walk_masses_up(s, {result + 1.0, r.last}, rules, [&](double v, double mass) {
+    rules.previous = previous;
+    rules.walked = walked;
+    const WalkEnd end = walk_masses_up(s, {next, r.last}, rules, [&](double v, double mass) {
         result = v;
         const Flow flow = add_mass(c, mass);
+        seen(c, mass);
         return u <= c ? Flow::done : flow;
     });
     if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
     return result;
+}
+
+// The mass the walk above the table takes as the one before its first.
+double mass_before_walk_up(const DistSlot& s) {
+    const int last = s.table_count - 1;
+    return s.table_count > 1 ? s.table_p[last] - s.table_p[last - 1] : 0.0;
+}
+
+constexpr auto kNothingSeen = [](double, double) {};
+
+// The walks beyond the table, taken up at the furthest checkpoint precalc
+// recorded that the walk for u passes (the same sums, so the same value).
+double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
+    const MassCheckpoints<kDrawCheckpoints>& c = s.walk_below;
+    if (checkpoints_hold(s, c, r.first, r.last)) {
+        if (const int j = last_checkpoint_reaching(c, u); j >= 0) {
+            const double walked = checkpoint_walked(c, j);
+            return walk_down_from(s, r, c.origin - walked, c.sum[j], walked, u, kNothingSeen);
+        }
+    }
+    return walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, u, kNothingSeen);
+}
+
+double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
+    const MassCheckpoints<kDrawCheckpoints>& c = s.walk_above;
+    if (checkpoints_hold(s, c, r.first, r.last)) {
+        if (const int j = last_checkpoint_below(c, u); j >= 0) {
+            const double walked = checkpoint_walked(c, j);
+            return walk_up_from(s, r, c.origin + walked, c.sum[j], c.mass[j], walked, u, kNothingSeen);
+        }
+    }
+    const int last = s.table_count - 1;
+    return walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, u, kNothingSeen);
 }
 
 // Index of the first entry with u <= table_p, or table_count when none.
@@ -249,6 +294,26 @@ void cdf_table_batch(DistSlot& s, double* out, int count) {
 }
 
 }  // namespace
+
+void record_table_walks(DistSlot& s) {
+    s.walk_above.ready = 0;
+    s.walk_below.ready = 0;
+    if (s.table_count <= 0) return;
+    const DiscreteRange r = discrete_range(s);
+    const int last = s.table_count - 1;
+    // Each walk as the draw of the generator's most extreme uniform takes it:
+    // every other draw stops on its way.
+    restart_checkpoints(s, s.walk_above, r.first, r.last, s.table_x[last] + 1.0);
+    CheckpointRecorder above(s.walk_above, true);
+    walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, kLargestUniform,
+                 [&](double c, double mass) { above.visit(c, mass); });
+    if (s.table_x[0] > r.first) {
+        restart_checkpoints(s, s.walk_below, r.first, r.last, s.table_x[0]);
+        CheckpointRecorder below(s.walk_below, true);
+        walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, kSmallestUniform,
+                       [&](double c, double mass) { below.visit(c, mass); });
+    }
+}
 
 double dvalue(DistSlot& s) {
     switch (s.sample_type) {
