@@ -160,7 +160,8 @@ inline Flow add_mass(double& sum, double mass) {
     return unchanged ? Flow::unchanged : Flow::more;
 }
 
-// The inputs a walk over the slot's masses from `first` to `last` reads, for
+// The inputs a walk over the slot's masses reads (its parameters, rescaling
+// and range), and two values `first` and `last` of the walk's own, for
 // MassCheckpoints::key (compared by stored_for_inputs).
 using MassKey = double[kMassKeySize];
 void mass_walk_key(const DistSlot& s, double first, double last, MassKey& key);

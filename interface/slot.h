@@ -15,7 +15,7 @@ using Flag = std::uint8_t;  // written by the library as 0 or 1
 
 // The inputs a walk over a discrete slot's masses reads (see mass_walk_key):
 // the parameters of the mass, its rescaling and the ends of the walk.
-constexpr int kMassKeySize = 18;
+constexpr int kMassKeySize = 22;
 
 // Checkpoints of one running sum of masses, as a walk over them formed it:
 // the sum and the last mass added after every `stride`-th mass from `origin`
@@ -39,6 +39,9 @@ struct MassCheckpoints {
     double stride;
     double end_value;
     double end_sum;
+    // The whole numbers the walk may cover, as the inputs in `key` give them.
+    double range_first;
+    double range_last;
     double sum[Capacity];
     double mass[Capacity];
 };

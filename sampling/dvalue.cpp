@@ -189,28 +189,44 @@ double mass_before_walk_up(const DistSlot& s) {
 
 constexpr auto kNothingSeen = [](double, double) {};
 
+// The checkpoints precalc recorded for the slot's walks beyond the table
+// hold their range, which the draw then need not work out again. The key
+// of the draws' checkpoints leaves its last two values at 0: the range is a
+// function of the inputs before them.
+template <int N>
+bool draw_checkpoints_hold(const DistSlot& s, const MassCheckpoints<N>& c) {
+    return checkpoints_hold(s, c, 0, 0);
+}
+
 // The walks beyond the table, taken up at the furthest checkpoint precalc
 // recorded that the walk for u passes (the same sums, so the same value).
-double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
+double walk_down(const DistSlot& s, double u) {
     const MassCheckpoints<kDrawCheckpoints>& c = s.walk_below;
-    if (checkpoints_hold(s, c, r.first, r.last)) {
+    if (draw_checkpoints_hold(s, c)) {
+        const DiscreteRange r{c.range_first, c.range_last};
         if (const int j = last_checkpoint_reaching(c, u); j >= 0) {
             const double walked = checkpoint_walked(c, j);
             return walk_down_from(s, r, c.origin - walked, c.sum[j], walked, u, kNothingSeen);
         }
+        return walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, u, kNothingSeen);
     }
+    const DiscreteRange r = discrete_range(s);
+    if (!(s.table_x[0] > r.first)) return s.table_x[0];
     return walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, u, kNothingSeen);
 }
 
-double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
+double walk_up(const DistSlot& s, double u) {
     const MassCheckpoints<kDrawCheckpoints>& c = s.walk_above;
-    if (checkpoints_hold(s, c, r.first, r.last)) {
+    const int last = s.table_count - 1;
+    DiscreteRange r{c.range_first, c.range_last};
+    if (draw_checkpoints_hold(s, c)) {
         if (const int j = last_checkpoint_below(c, u); j >= 0) {
             const double walked = checkpoint_walked(c, j);
             return walk_up_from(s, r, c.origin + walked, c.sum[j], c.mass[j], walked, u, kNothingSeen);
         }
+    } else {
+        r = discrete_range(s);
     }
-    const int last = s.table_count - 1;
     return walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, u, kNothingSeen);
 }
 
@@ -243,11 +259,8 @@ double sample_discrete_table(const DistSlot& s) {
     const double u = rng();
     if (s.table_count <= 0) return 0.0;
     const int i = first_reaching(s, u);
-    if (i == s.table_count) return walk_up(s, discrete_range(s), u);
-    if (i == 0) {
-        const DiscreteRange r = discrete_range(s);
-        if (s.table_x[0] > r.first) return walk_down(s, r, u);
-    }
+    if (i == s.table_count) return walk_up(s, u);
+    if (i == 0) return walk_down(s, u);
     return s.table_x[i];
 }
 
@@ -303,12 +316,16 @@ void record_table_walks(DistSlot& s) {
     const int last = s.table_count - 1;
     // Each walk as the draw of the generator's most extreme uniform takes it:
     // every other draw stops on its way.
-    restart_checkpoints(s, s.walk_above, r.first, r.last, s.table_x[last] + 1.0);
+    restart_checkpoints(s, s.walk_above, 0, 0, s.table_x[last] + 1.0);
+    s.walk_above.range_first = r.first;
+    s.walk_above.range_last = r.last;
     CheckpointRecorder above(s.walk_above, true);
     walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, kLargestUniform,
                  [&](double c, double mass) { above.visit(c, mass); });
     if (s.table_x[0] > r.first) {
-        restart_checkpoints(s, s.walk_below, r.first, r.last, s.table_x[0]);
+        restart_checkpoints(s, s.walk_below, 0, 0, s.table_x[0]);
+        s.walk_below.range_first = r.first;
+        s.walk_below.range_last = r.last;
         CheckpointRecorder below(s.walk_below, true);
         walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, kSmallestUniform,
                        [&](double c, double mass) { below.visit(c, mass); });
