@@ -205,7 +205,10 @@ public:
     // Recording happens only when `at_frontier` (the walk continues the last
     // entry, or starts at the origin with none).
     CheckpointRecorder(MassCheckpoints<N>& c, bool at_frontier)
-        : c_(c), on_(at_frontier && !c.frozen && !c.ended), walked_(c.count * c.stride) {}
+        : c_(c),
+          on_(at_frontier && !c.frozen && !c.ended),
+          walked_(c.count * c.stride),
+          due_((c.count + 1) * c.stride) {}
 
     // The walk took a value, leaving `sum` after adding its `mass`.
     void visit(double sum, double mass) {
@@ -234,25 +237,28 @@ private:
     void commit() {
         held_ = false;
         walked_ += 1;
-        if (std::fmod(walked_, c_.stride) != 0) return;
+        if (walked_ != due_) return;
         if (c_.count == N) {
-            // Full: keep the entries at even multiples of the stride.
+            // Full: keep the entries at even multiples of the stride. This
+            // value, an odd multiple of the old stride, is not one of them.
             for (int k = 0; k < N / 2; ++k) {
                 c_.sum[k] = c_.sum[2 * k + 1];
                 c_.mass[k] = c_.mass[2 * k + 1];
             }
             c_.count = N / 2;
             c_.stride *= 2;
-            if (std::fmod(walked_, c_.stride) != 0) return;
+        } else {
+            c_.sum[c_.count] = held_sum_;
+            c_.mass[c_.count] = held_mass_;
+            ++c_.count;
         }
-        c_.sum[c_.count] = held_sum_;
-        c_.mass[c_.count] = held_mass_;
-        ++c_.count;
+        due_ = (c_.count + 1) * c_.stride;
     }
 
     MassCheckpoints<N>& c_;
     bool on_;
-    double walked_;
+    double walked_;  // masses from the origin up to the last value the walk went past
+    double due_;     // the count at which the next entry falls due
     bool held_ = false;
     double held_sum_ = 0;
     double held_mass_ = 0;
