@@ -41,7 +41,7 @@ MassSumState checkpoint_start(const DistSlot& s, SumCheckpoints& book, const Who
     state.walked = checkpoint_walked(book, j);
     state.next = origin + state.walked;
     state.sum = book.sum[j];
-    state.previous = book.mass[j];
+    state.previous = density_across_cut(s, state.next - 1);
     return state;
 }
 

@@ -194,8 +194,8 @@ double checkpoint_walked(const MassCheckpoints<N>& c, int j) {
 }
 
 // Records the running sum of a walk that starts at the checkpoints' frontier
-// (their origin, or their last entry): after every stride-th mass, the sum
-// and the mass. A value counts once the walk has gone on past it (it visits
+// (their origin, or their last entry): the sum after every stride-th mass.
+// A value counts once the walk has gone on past it (it visits
 // the next one), so that a checkpoint never stands where the walk stopped. A
 // mass that is negative or not a number ends the recording: the sums before
 // it keep their order, so searches over them stay sound.
@@ -221,7 +221,6 @@ public:
         }
         held_ = true;
         held_sum_ = sum;
-        held_mass_ = mass;
     }
 
     // The walk ended by its own rules at `v`, the last value it took, with
@@ -241,15 +240,11 @@ private:
         if (c_.count == N) {
             // Full: keep the entries at even multiples of the stride. This
             // value, an odd multiple of the old stride, is not one of them.
-            for (int k = 0; k < N / 2; ++k) {
-                c_.sum[k] = c_.sum[2 * k + 1];
-                c_.mass[k] = c_.mass[2 * k + 1];
-            }
+            for (int k = 0; k < N / 2; ++k) c_.sum[k] = c_.sum[2 * k + 1];
             c_.count = N / 2;
             c_.stride *= 2;
         } else {
             c_.sum[c_.count] = held_sum_;
-            c_.mass[c_.count] = held_mass_;
             ++c_.count;
         }
         due_ = (c_.count + 1) * c_.stride;
@@ -261,7 +256,6 @@ private:
     double due_;     // the count at which the next entry falls due
     bool held_ = false;
     double held_sum_ = 0;
-    double held_mass_ = 0;
 };
 
 // The last checkpoint of an upward walk whose sum is below u (the walk

@@ -18,10 +18,10 @@ using Flag = std::uint8_t;  // written by the library as 0 or 1
 constexpr int kMassKeySize = 22;
 
 // Checkpoints of one running sum of masses, as a walk over them formed it:
-// the sum and the last mass added after every `stride`-th mass from `origin`
-// (stepping up, or down for a walk downward), so that a later walk can take
-// up the same sum at a checkpoint instead of repeating the additions before
-// it. Valid while `ready` is set and `key` still holds the slot's inputs.
+// the sum after every `stride`-th mass from `origin` (stepping up, or down
+// for a walk downward), so that a later walk can take up the same sum at a
+// checkpoint instead of repeating the additions before it (the mass at a
+// checkpoint, which some stop rules compare with the next, is formed again). Valid while `ready` is set and `key` still holds the slot's inputs.
 // When the entries are used up, every other one goes and the stride doubles.
 template <int Capacity>
 struct MassCheckpoints {
@@ -43,11 +43,10 @@ struct MassCheckpoints {
     double range_first;
     double range_last;
     double sum[Capacity];
-    double mass[Capacity];
 };
 // Checkpoints per direction of the walks of a discrete draw beyond its table,
 // and of the sums behind get_pdf_f.
-constexpr int kDrawCheckpoints = 1024;
+constexpr int kDrawCheckpoints = 2048;
 constexpr int kSumCheckpoints = 512;
 
 // The tail a truncation measures its masses from (the field t_tail).

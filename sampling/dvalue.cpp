@@ -222,7 +222,8 @@ double walk_up(const DistSlot& s, double u) {
     if (draw_checkpoints_hold(s, c)) {
         if (const int j = last_checkpoint_below(c, u); j >= 0) {
             const double walked = checkpoint_walked(c, j);
-            return walk_up_from(s, r, c.origin + walked, c.sum[j], c.mass[j], walked, u, kNothingSeen);
+            const double at = c.origin + walked - 1;
+            return walk_up_from(s, r, at + 1, c.sum[j], density_across_cut(s, at), walked, u, kNothingSeen);
         }
     } else {
         r = discrete_range(s);
