@@ -200,7 +200,8 @@ bool draw_checkpoints_hold(const DistSlot& s, const MassCheckpoints<N>& c) {
 
 // The walks beyond the table, taken up at the furthest checkpoint precalc
 // recorded that the walk for u passes (the same sums, so the same value).
-double walk_down(const DistSlot& s, double u) {
+// Kept out of line: a draw that ends inside the table stays a short call.
+[[gnu::noinline]] double walk_down(const DistSlot& s, double u) {
     const MassCheckpoints<kDrawCheckpoints>& c = s.walk_below;
     if (draw_checkpoints_hold(s, c)) {
         const DiscreteRange r{c.range_first, c.range_last};
@@ -215,7 +216,7 @@ double walk_down(const DistSlot& s, double u) {
     return walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, u, kNothingSeen);
 }
 
-double walk_up(const DistSlot& s, double u) {
+[[gnu::noinline]] double walk_up(const DistSlot& s, double u) {
     const MassCheckpoints<kDrawCheckpoints>& c = s.walk_above;
     const int last = s.table_count - 1;
     DiscreteRange r{c.range_first, c.range_last};
