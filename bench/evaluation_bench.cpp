@@ -165,6 +165,14 @@ void register_evaluation() {
     add_case("student_t", {.dtype = 35, .shape_a = 5}, bm::students_t_distribution<double, Dbl>(5),
              -4, 4);
 
+    // A large mean: each cumulative value sums masses from where they stop
+    // underflowing, some 37 standard deviations below the mean. The same 64
+    // points are asked again and again, as a host tabulating a slot does.
+    constexpr double kLargeMean = 4e6;
+    add_case("poisson_mean4e6", {.dtype = 6, .mean = kLargeMean},
+             bm::poisson_distribution<double, Dbl>(kLargeMean), kLargeMean - 10000,
+             kLargeMean + 10000, true);
+
     const Points normal_x = abscissae(-1, 2, false);
     add_kvz("truncated_normal",
             {.dtype = 4, .mean = 0, .stdev = 1, .t_min_flag = true, .t_min = -1, .t_max_flag = true,

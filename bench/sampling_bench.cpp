@@ -147,14 +147,16 @@ void register_dvalue() {
               },
               [] { return sampler(boost::random::beta_distribution<double>(2, 3)); });
 
-    for (double mean : {4.0, 400.0}) {
-        const std::string which = "poisson_mean" + std::to_string(static_cast<int>(mean));
+    // The large means and n draw mostly beyond the table's window of 2000
+    // whole numbers around the median.
+    for (double mean : {4.0, 400.0, 1e6, 1e7, 1e8}) {
+        const std::string which = "poisson_mean" + std::to_string(static_cast<long long>(mean));
         add_kvz(which, {.dtype = 6, .mean = mean});
         add_peers(which, [mean] { return sampler(std::poisson_distribution<int>(mean)); },
                   [mean] { return sampler(boost::random::poisson_distribution<int>(mean)); });
     }
 
-    for (int n : {10, 1000}) {
+    for (int n : {10, 1000, 10000, 100000, 1000000, 10000000, 100000000}) {
         const std::string which = "binomial_n" + std::to_string(n);
         add_kvz(which, {.dtype = 9, .p = 0.3, .n = n});
         add_peers(which, [n] { return sampler(std::binomial_distribution<int>(n, 0.3)); },

@@ -3,6 +3,7 @@
 // type, the integral of the density.
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "eval/eval.h"
 #include "eval/masses.h"
@@ -15,6 +16,35 @@ namespace kvz {
 namespace {
 
 
+using SumCheckpoints = MassCheckpoints<kSumCheckpoints>;
+
+// Where a sum up to r.last begins: at the slot's furthest checkpoint at or
+// below r.last, or at the terminal state once the recorded walk has ended
+// there; else at `origin`, the first mass that has not underflowed. The
+// checkpoints are started afresh when they belong to other inputs or another
+// origin. `at_frontier` tells whether the sum continues the last entry, so
+// that it may record further ones.
+MassSumState checkpoint_start(const DistSlot& s, SumCheckpoints& book, const WholeRange& r, double origin,
+                              bool& at_frontier) {
+    if (!checkpoints_hold(s, book, r.first, origin)) restart_checkpoints(s, book, r.first, origin, origin);
+    MassSumState state;
+    state.next = origin;
+    at_frontier = false;
+    if (book.ended && r.last >= book.end_value) {
+        state.sum = book.end_sum;
+        state.ended = true;
+        return state;
+    }
+    int j = static_cast<int>(std::fmin(std::floor((r.last - origin + 1) / book.stride) - 1, book.count - 1));
+    at_frontier = j == book.count - 1;
+    if (j < 0) return state;
+    state.walked = checkpoint_walked(book, j);
+    state.next = origin + state.walked;
+    state.sum = book.sum[j];
+    state.previous = density_across_cut(s, state.next - 1);
+    return state;
+}
+
 // Sum of the masses at the whole numbers from `start` up to x, within the
 // slot's support, divided by t_factor once. It begins at the first mass that
 // has not underflowed to zero and ends once later masses cannot change it
@@ -22,33 +52,58 @@ namespace {
 // that would need more than kMaxMassTerms masses (parameters whose masses stay
 // tiny and flat, such as a geometric p of 1e-300) is not a number. With a
 // cursor, the sum continues the one its lower state holds (taken at a point
-// at or below x) and leaves its own state in `reached`.
+// at or below x) and leaves its own state in `reached`; or, with checkpoints
+// and no lower state, it continues the furthest checkpoint below x, recording
+// further ones as it goes: the same additions in the same order either way.
 double mass_sum(const DistSlot& s, double start, double x, MassCursor* cursor) {
     WholeRange r = whole_range(s, start, x);
     if (r.first < start) r.first = start;
     WalkRules rules{.skip_zeros = true, .settle = true, .two_zeros = true};
     double sum = 0;
     const MassSumState* from = cursor ? &cursor->lower : nullptr;
-    bool ended = false;
+    SumCheckpoints* book = cursor ? cursor->checkpoints : nullptr;
+    bool at_frontier = false;
+    MassSumState resumed;
+    bool resume = false;
     if (from && from->walked > 0 && x >= from->at) {
-        sum = from->sum;
-        ended = from->ended;
-        r.first = from->next;
+        resumed = *from;
+        resume = true;
+    } else if (book) {
+        const double origin = skip_zero_masses(s, r.first, r.last);
+        if (origin <= r.last) {
+            resumed = checkpoint_start(s, *book, r, origin, at_frontier);
+            resume = true;
+        } else {
+            book = nullptr;
+        }
+    } else {
+        book = nullptr;
+    }
+    bool ended = false;
+    if (resume) {
+        sum = resumed.sum;
+        ended = resumed.ended;
+        r.first = resumed.next;
         rules.skip_zeros = false;
-        rules.previous = from->previous;
-        rules.walked = from->walked;
+        rules.previous = resumed.previous;
+        rules.walked = resumed.walked;
     }
     double next = r.first;
     double previous = rules.previous;
     double walked = rules.walked;
     WalkEnd end = WalkEnd::settled;
     if (!ended) {
+        std::optional<CheckpointRecorder<kSumCheckpoints>> recorder;
+        if (book) recorder.emplace(*book, at_frontier);
         end = walk_masses_up(s, r, rules, [&](double v, double mass) {
             next = v + 1;
             previous = mass;
             walked += 1;
-            return add_mass(sum, mass);
+            const Flow flow = add_mass(sum, mass);
+            if (recorder) recorder->visit(sum, mass);
+            return flow;
         });
+        if (recorder && (end == WalkEnd::settled || end == WalkEnd::undefined)) recorder->end(next - 1, sum);
     }
     if (cursor) cursor->reached = {x, next, sum, previous, walked, end != WalkEnd::range};
     if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
@@ -201,6 +256,12 @@ double cumulative(const DistSlot& s, double x) {
 
 double cumulative_across_cut(const DistSlot& s, double x) {
     return cumulative_at(s, place_in_support(s, x), x, nullptr);
+}
+
+double cumulative_kept(DistSlot& s, double x) {
+    MassCursor cursor;
+    cursor.checkpoints = &s.sum_checkpoints;
+    return cumulative_at(s, place_of(s, x), x, &cursor);
 }
 
 double cumulative_continued(const DistSlot& s, double x, MassCursor& cursor) {

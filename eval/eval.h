@@ -46,6 +46,12 @@ double cumulative_across_cut(const DistSlot& s, double x);
 // interval that ends at x, wherever x lies.
 double interval_mass(const DistSlot& s, double x);
 
+// cumulative(s, x), to the bit, from the slot's checkpoints of its sum of
+// masses where the type sums them: repeated calls on a slot then add only
+// the masses past the checkpoint below x. The first call walks as far as
+// cumulative() does, recording checkpoints on its way.
+double cumulative_kept(DistSlot& s, double x);
+
 // Where a sum of masses up to some x stood: the next whole number to add, the
 // sum and the last mass added, the masses walked, and whether the sum had
 // already ended (no later mass changes it).
@@ -65,6 +71,9 @@ struct MassSumState {
 struct MassCursor {
     MassSumState lower;    // the state to continue from
     MassSumState reached;  // the state the last call reached
+    // Checkpoints of the sum to take it up from (and add to) while `lower`
+    // holds nothing to continue; none when null.
+    MassCheckpoints<kSumCheckpoints>* checkpoints = nullptr;
 };
 // cumulative(s, x), continuing the cursor's sum where the type sums masses.
 double cumulative_continued(const DistSlot& s, double x, MassCursor& cursor);

@@ -58,6 +58,15 @@ double first_step(const DistSlot& s, double first, double last) {
 
 }  // namespace
 
+void mass_walk_key(const DistSlot& s, double first, double last, MassKey& key) {
+    const double inputs[kMassKeySize] = {
+        static_cast<double>(s.dtype), static_cast<double>(s.n), s.mean, s.stdev, s.p, s.pop, s.popsuc,
+        s.sam, s.shape_a, s.minimum, s.maximum, s.t_factor, s.t_pbelow, static_cast<double>(s.t_tail),
+        s.t_log_tail_min, s.t_log_kept, static_cast<double>(s.t_min_flag), s.t_min,
+        static_cast<double>(s.t_max_flag), s.t_max, first, last};
+    for (int i = 0; i < kMassKeySize; ++i) key[i] = inputs[i];
+}
+
 WholeRange whole_range(const DistSlot& s, double lo, double hi) {
     const Support support = type_support(s);
     WholeRange r{std::floor(lo), std::floor(hi)};

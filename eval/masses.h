@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "eval/eval.h"
+#include "eval/rules.h"
 #include "interface/slot.h"
 
 namespace kvz {
@@ -131,10 +132,11 @@ WalkEnd walk_masses_up(const DistSlot& s, WholeRange r, const WalkRules& rules, 
 }
 
 // Walks down from `from` to `first` (both included), handing visit(v, mass)
-// each value and its mass in descending order.
+// each value and its mass in descending order. `walked` counts the masses a
+// walk this one continues walked before `from`, toward kMaxMassTerms.
 template <class Visit>
-WalkEnd walk_masses_down(const DistSlot& s, double from, double first, Visit&& visit) {
-    double terms = 0;
+WalkEnd walk_masses_down(const DistSlot& s, double from, double first, Visit&& visit, double walked = 0) {
+    double terms = walked;
     for (double v = from; v >= first; v -= 1.0, terms += 1.0) {
         if (terms >= kMaxMassTerms) return WalkEnd::bound;
         const Flow flow = visit(v, density_across_cut(s, v));
@@ -156,6 +158,140 @@ inline Flow add_mass(double& sum, double mass) {
     sum = next;
     if (std::isnan(sum)) return Flow::undefined;
     return unchanged ? Flow::unchanged : Flow::more;
+}
+
+// The inputs a walk over the slot's masses reads (its parameters, rescaling
+// and range), and two values `first` and `last` of the walk's own, for
+// MassCheckpoints::key (compared by stored_for_inputs).
+using MassKey = double[kMassKeySize];
+void mass_walk_key(const DistSlot& s, double first, double last, MassKey& key);
+
+// Whether checkpoints were recorded for the slot as it stands and this walk.
+template <int N>
+bool checkpoints_hold(const DistSlot& s, const MassCheckpoints<N>& c, double first, double last) {
+    MassKey now;
+    mass_walk_key(s, first, last, now);
+    return stored_for_inputs(c.ready, c.key, now);
+}
+
+// Empties the checkpoints and gives them to the slot and the walk from
+// `origin` over first..last.
+template <int N>
+void restart_checkpoints(const DistSlot& s, MassCheckpoints<N>& c, double first, double last, double origin) {
+    mass_walk_key(s, first, last, c.key);
+    c.ready = 1;
+    c.ended = 0;
+    c.frozen = 0;
+    c.count = 0;
+    c.origin = origin;
+    c.stride = 1;
+}
+
+// Masses walked from the origin up to and including checkpoint j.
+template <int N>
+double checkpoint_walked(const MassCheckpoints<N>& c, int j) {
+    return (j + 1) * c.stride;
+}
+
+// Records the running sum of a walk that starts at the checkpoints' frontier
+// (their origin, or their last entry): the sum after every stride-th mass.
+// A value counts once the walk has gone on past it (it visits
+// the next one), so that a checkpoint never stands where the walk stopped. A
+// mass that is negative or not a number ends the recording: the sums before
+// it keep their order, so searches over them stay sound.
+template <int N>
+class CheckpointRecorder {
+public:
+    // Recording happens only when `at_frontier` (the walk continues the last
+    // entry, or starts at the origin with none).
+    CheckpointRecorder(MassCheckpoints<N>& c, bool at_frontier)
+        : c_(c),
+          on_(at_frontier && !c.frozen && !c.ended),
+          walked_(c.count * c.stride),
+          due_((c.count + 1) * c.stride) {}
+
+    // The walk took a value, leaving `sum` after adding its `mass`.
+    void visit(double sum, double mass) {
+        if (!on_) return;
+        if (held_) commit();
+        if (!(mass >= 0)) {
+            c_.frozen = 1;
+            on_ = false;
+            return;
+        }
+        held_ = true;
+        held_sum_ = sum;
+    }
+
+    // The walk ended by its own rules at `v`, the last value it took, with
+    // `sum`: every later value gets that sum.
+    void end(double v, double sum) {
+        if (!on_) return;
+        c_.ended = 1;
+        c_.end_value = v;
+        c_.end_sum = sum;
+    }
+
+private:
+    void commit() {
+        held_ = false;
+        walked_ += 1;
+        if (walked_ != due_) return;
+        if (c_.count == N) {
+            // Full: keep the entries at even multiples of the stride. This
+            // value, an odd multiple of the old stride, is not one of them.
+            for (int k = 0; k < N / 2; ++k) c_.sum[k] = c_.sum[2 * k + 1];
+            c_.count = N / 2;
+            c_.stride *= 2;
+        } else {
+            c_.sum[c_.count] = held_sum_;
+            ++c_.count;
+        }
+        due_ = (c_.count + 1) * c_.stride;
+    }
+
+    MassCheckpoints<N>& c_;
+    bool on_;
+    double walked_;  // masses from the origin up to the last value the walk went past
+    double due_;     // the count at which the next entry falls due
+    bool held_ = false;
+    double held_sum_ = 0;
+};
+
+// The last checkpoint of an upward walk whose sum is below u (the walk
+// passed it for u), or -1 for none. The sums never decrease.
+template <int N>
+int last_checkpoint_below(const MassCheckpoints<N>& c, double u) {
+    int lo = 0;
+    int len = c.count;
+    while (len > 0) {
+        const int half = len / 2;
+        if (c.sum[lo + half] < u) {
+            lo += half + 1;
+            len -= half + 1;
+        } else {
+            len = half;
+        }
+    }
+    return lo - 1;
+}
+
+// The last checkpoint of a downward walk whose sum is at least u, or -1 for
+// none. The sums never increase.
+template <int N>
+int last_checkpoint_reaching(const MassCheckpoints<N>& c, double u) {
+    int lo = 0;
+    int len = c.count;
+    while (len > 0) {
+        const int half = len / 2;
+        if (c.sum[lo + half] >= u) {
+            lo += half + 1;
+            len -= half + 1;
+        } else {
+            len = half;
+        }
+    }
+    return lo - 1;
 }
 
 }  // namespace kvz

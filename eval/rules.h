@@ -14,11 +14,24 @@
 
 namespace kvz {
 
+// Whether values stored for a slot's inputs (`key`, written when `set` was
+// set) still belong to it: the inputs it holds now (`now`) are the same bit
+// for bit. A slot whose inputs changed since works them out afresh.
+template <int Size>
+inline bool stored_for_inputs(Flag set, const double (&key)[Size], const double (&now)[Size]) {
+    if (!set) return false;
+    for (int i = 0; i < Size; ++i)
+        if (std::bit_cast<std::uint64_t>(key[i]) != std::bit_cast<std::uint64_t>(now[i])) return false;
+    return true;
+}
+
 // Whether factors dinitialise stored (`set`) for a shape still belong to the
 // slot: its shape_a is that shape bit for bit. A slot whose shape changed
 // since works them out afresh.
 inline bool stored_for_shape(const DistSlot& s, Flag set, double shape) {
-    return set && std::bit_cast<std::uint64_t>(shape) == std::bit_cast<std::uint64_t>(s.shape_a);
+    const double key[1] = {shape};
+    const double now[1] = {s.shape_a};
+    return stored_for_inputs(set, key, now);
 }
 
 // Whether the slot's truncation flags cut its distribution: types without a

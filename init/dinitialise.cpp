@@ -19,6 +19,10 @@ void reset_slot(DistSlot& s) {
     s.pmax_extend = 0;
     clear_truncation(s);
     s.prepared = 0;
+    // Sums of masses recorded for the slot's former inputs.
+    s.sum_checkpoints.ready = 0;
+    s.walk_above.ready = 0;
+    s.walk_below.ready = 0;
 }
 
 // Rewrites an alias's inputs as the inputs of its base type.

@@ -41,15 +41,17 @@ double end_probability(int slot, Flag DistSlot::*bounded, double at_bound, doubl
     return s->*bounded == 1 ? at_bound : at_quantile;
 }
 
+// Some operations keep values in the slot for later calls (the checkpoints
+// of a sum of masses), so the slot is handed over as the caller's to change.
 template <class Op>
 double evaluate(int slot, double x, Op op) {
-    const DistSlot* s = slot_at(slot);
+    DistSlot* s = slot_at(slot);
     return s ? op(*s, x) : 0.0;
 }
 
 template <class Op>
 void evaluate_array(int slot, const double* x, double* out, int count, Op op) {
-    const DistSlot* s = slot_at(slot);
+    DistSlot* s = slot_at(slot);
     if (!s || !x || !out) return;
     for (int i = 0; i < count; ++i) out[i] = op(*s, x[i]);
 }
@@ -156,7 +158,7 @@ int KVZ_CALL get_pdf_pdf_valid(int slot, double x) {
     const DistSlot* s = slot_at(slot);
     return s ? kvz::density_valid(*s, x) : 0;
 }
-double KVZ_CALL get_pdf_f(int slot, double x) { return evaluate(slot, x, kvz::cumulative); }
+double KVZ_CALL get_pdf_f(int slot, double x) { return evaluate(slot, x, kvz::cumulative_kept); }
 double KVZ_CALL get_pdf_g(int slot, double p) { return evaluate(slot, p, kvz::inverse); }
 double KVZ_CALL betai(double a, double b, double x) { return kvz::betai(a, b, x); }
 void KVZ_CALL set_rng_type(int kind, int seed) {
@@ -189,7 +191,7 @@ void KVZ_CALL get_pdf_pdf_batch(int slot, const double* x, double* out, int coun
     evaluate_array(slot, x, out, count, kvz::density);
 }
 void KVZ_CALL get_pdf_f_batch(int slot, const double* x, double* out, int count) {
-    evaluate_array(slot, x, out, count, kvz::cumulative);
+    evaluate_array(slot, x, out, count, kvz::cumulative_kept);
 }
 void KVZ_CALL get_pdf_g_batch(int slot, const double* p, double* out, int count) {
     evaluate_array(slot, p, out, count, kvz::inverse);

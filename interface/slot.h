@@ -13,6 +13,42 @@ constexpr int kGuideBuckets = 4096;
 
 using Flag = std::uint8_t;  // written by the library as 0 or 1
 
+// The inputs a walk over a discrete slot's masses reads (see mass_walk_key):
+// the parameters of the mass, its rescaling and the ends of the walk.
+constexpr int kMassKeySize = 22;
+
+// Checkpoints of one running sum of masses, as a walk over them formed it:
+// the sum after every `stride`-th mass from `origin` (stepping up, or down
+// for a walk downward), so that a later walk can take up the same sum at a
+// checkpoint instead of repeating the additions before it (the mass at a
+// checkpoint, which some stop rules compare with the next, is formed again). Valid while `ready` is set and `key` still holds the slot's inputs.
+// When the entries are used up, every other one goes and the stride doubles.
+template <int Capacity>
+struct MassCheckpoints {
+    static constexpr int kCapacity = Capacity;
+    Flag ready;
+    // Set once the walk recorded here ended by its own rules (its sum no
+    // longer changes): end_value is the last value it walked, end_sum its sum.
+    Flag ended;
+    // Set once recording stopped short (a mass that is negative or not a
+    // number, after which the sums need not keep their order).
+    Flag frozen;
+    int count;
+    double key[kMassKeySize];
+    double origin;
+    double stride;
+    double end_value;
+    double end_sum;
+    // The whole numbers the walk may cover, as the inputs in `key` give them.
+    double range_first;
+    double range_last;
+    double sum[Capacity];
+};
+// Checkpoints per direction of the walks of a discrete draw beyond its table,
+// and of the sums behind get_pdf_f.
+constexpr int kDrawCheckpoints = 2048;
+constexpr int kSumCheckpoints = 512;
+
 // The tail a truncation measures its masses from (the field t_tail).
 enum TailSide : int { kNoTail = 0, kLowerTail = 1, kUpperTail = 2 };
 
@@ -118,6 +154,13 @@ struct DistSlot {
     Flag guide_ready;
     int guide_count;
     std::uint16_t table_guide[kGuideBuckets + 1];
+    // The walks of a discrete draw beyond its table's two ends, recorded by
+    // precalc as far as a uniform of the generator reaches.
+    MassCheckpoints<kDrawCheckpoints> walk_above;
+    MassCheckpoints<kDrawCheckpoints> walk_below;
+    // The sum of masses behind the cumulative probability the host asks
+    // for, recorded as its calls walk it; cleared by dinitialise.
+    MassCheckpoints<kSumCheckpoints> sum_checkpoints;
 };
 
 // The record of a slot index, or nullptr when the index lies outside 0..20.

@@ -130,22 +130,29 @@ void normal_based_batch(DistSlot& s, double* out, int count) {
 // under u. A zero mass ends the walk at the value above it: below the peak
 // no value further down has mass either (rounding in the running
 // probability can leave it just above a tiny u). A walk that reaches its
-// bound answers not a number.
-double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
-    double result = s.table_x[0];
-    double c = s.table_p[0];
-    const WalkEnd end = walk_masses_down(s, s.table_x[0], r.first + 1, [&](double v, double mass) {
-        result = v;
-        if (mass == 0 && v < s.table_x[0]) {
-            result = v + 1.0;
-            return Flow::done;
-        }
-        const double below = c - mass;
-        if (u > below || std::isnan(below)) return Flow::done;  // a sum that is no number ends the walk
-        c = below;
-        result = v - 1.0;
-        return Flow::more;
-    });
+// bound answers not a number. The walk starts at `from` with the probability
+// `c` above it, after `walked` masses; `seen(c, mass)` is told of each value
+// it takes off.
+template <class Seen>
+double walk_down_from(const DistSlot& s, const DiscreteRange& r, double from, double c, double walked, double u,
+                      Seen&& seen) {
+    double result = from;
+    const WalkEnd end = walk_masses_down(
+        s, from, r.first + 1,
+        [&](double v, double mass) {
+            result = v;
+            if (mass == 0 && v < s.table_x[0]) {
+                result = v + 1.0;
+                return Flow::done;
+            }
+            const double below = c - mass;
+            if (u > below || std::isnan(below)) return Flow::done;  // a sum that is no number ends the walk
+            c = below;
+            result = v - 1.0;
+            seen(c, mass);
+            return Flow::more;
+        },
+        walked);
     if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
     return result;
 }
@@ -153,20 +160,76 @@ double walk_down(const DistSlot& s, const DiscreteRange& r, double u) {
 // Whole number above the table: keep summing masses beyond its last entry
 // until they reach u. When they never do, the range's last value; or, once
 // the falling masses no longer change the sum (none later can), the value
-// reached there. A walk that reaches its bound answers not a number.
-double walk_up(const DistSlot& s, const DiscreteRange& r, double u) {
-    const int last = s.table_count - 1;
-    double result = s.table_x[last];
-    double c = s.table_p[last];
+// reached there. A walk that reaches its bound answers not a number. The
+// walk starts at `next` with the sum `c` before it, the mass `previous`
+// added last and `walked` masses behind it; `seen(c, mass)` is told of each
+// value it adds.
+template <class Seen>
+double walk_up_from(const DistSlot& s, const DiscreteRange& r, double next, double c, double previous,
+                    double walked, double u, Seen&& seen) {
+    double result = next - 1.0;
     WalkRules rules{.settle = true};
-    rules.previous = s.table_count > 1 ? c - s.table_p[last - 1] : 0.0;
-    const WalkEnd end = walk_masses_up(s, {result + 1.0, r.last}, rules, [&](double v, double mass) {
+    rules.previous = previous;
+    rules.walked = walked;
+    const WalkEnd end = walk_masses_up(s, {next, r.last}, rules, [&](double v, double mass) {
         result = v;
         const Flow flow = add_mass(c, mass);
+        seen(c, mass);
         return u <= c ? Flow::done : flow;
     });
     if (end == WalkEnd::bound) return std::numeric_limits<double>::quiet_NaN();
     return result;
+}
+
+// The mass the walk above the table takes as the one before its first.
+double mass_before_walk_up(const DistSlot& s) {
+    const int last = s.table_count - 1;
+    return s.table_count > 1 ? s.table_p[last] - s.table_p[last - 1] : 0.0;
+}
+
+constexpr auto kNothingSeen = [](double, double) {};
+
+// The checkpoints precalc recorded for the slot's walks beyond the table
+// hold their range, which the draw then need not work out again. The key
+// of the draws' checkpoints leaves its last two values at 0: the range is a
+// function of the inputs before them.
+template <int N>
+bool draw_checkpoints_hold(const DistSlot& s, const MassCheckpoints<N>& c) {
+    return checkpoints_hold(s, c, 0, 0);
+}
+
+// The walks beyond the table, taken up at the furthest checkpoint precalc
+// recorded that the walk for u passes (the same sums, so the same value).
+// Kept out of line: a draw that ends inside the table stays a short call.
+[[gnu::noinline]] double walk_down(const DistSlot& s, double u) {
+    const MassCheckpoints<kDrawCheckpoints>& c = s.walk_below;
+    if (draw_checkpoints_hold(s, c)) {
+        const DiscreteRange r{c.range_first, c.range_last};
+        if (const int j = last_checkpoint_reaching(c, u); j >= 0) {
+            const double walked = checkpoint_walked(c, j);
+            return walk_down_from(s, r, c.origin - walked, c.sum[j], walked, u, kNothingSeen);
+        }
+        return walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, u, kNothingSeen);
+    }
+    const DiscreteRange r = discrete_range(s);
+    if (!(s.table_x[0] > r.first)) return s.table_x[0];
+    return walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, u, kNothingSeen);
+}
+
+[[gnu::noinline]] double walk_up(const DistSlot& s, double u) {
+    const MassCheckpoints<kDrawCheckpoints>& c = s.walk_above;
+    const int last = s.table_count - 1;
+    DiscreteRange r{c.range_first, c.range_last};
+    if (draw_checkpoints_hold(s, c)) {
+        if (const int j = last_checkpoint_below(c, u); j >= 0) {
+            const double walked = checkpoint_walked(c, j);
+            const double at = c.origin + walked - 1;
+            return walk_up_from(s, r, at + 1, c.sum[j], density_across_cut(s, at), walked, u, kNothingSeen);
+        }
+    } else {
+        r = discrete_range(s);
+    }
+    return walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, u, kNothingSeen);
 }
 
 // Index of the first entry with u <= table_p, or table_count when none.
@@ -198,11 +261,8 @@ double sample_discrete_table(const DistSlot& s) {
     const double u = rng();
     if (s.table_count <= 0) return 0.0;
     const int i = first_reaching(s, u);
-    if (i == s.table_count) return walk_up(s, discrete_range(s), u);
-    if (i == 0) {
-        const DiscreteRange r = discrete_range(s);
-        if (s.table_x[0] > r.first) return walk_down(s, r, u);
-    }
+    if (i == s.table_count) return walk_up(s, u);
+    if (i == 0) return walk_down(s, u);
     return s.table_x[i];
 }
 
@@ -249,6 +309,30 @@ void cdf_table_batch(DistSlot& s, double* out, int count) {
 }
 
 }  // namespace
+
+void record_table_walks(DistSlot& s) {
+    s.walk_above.ready = 0;
+    s.walk_below.ready = 0;
+    if (s.table_count <= 0) return;
+    const DiscreteRange r = discrete_range(s);
+    const int last = s.table_count - 1;
+    // Each walk as the draw of the generator's most extreme uniform takes it:
+    // every other draw stops on its way.
+    restart_checkpoints(s, s.walk_above, 0, 0, s.table_x[last] + 1.0);
+    s.walk_above.range_first = r.first;
+    s.walk_above.range_last = r.last;
+    CheckpointRecorder above(s.walk_above, true);
+    walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, kLargestUniform,
+                 [&](double c, double mass) { above.visit(c, mass); });
+    if (s.table_x[0] > r.first) {
+        restart_checkpoints(s, s.walk_below, 0, 0, s.table_x[0]);
+        s.walk_below.range_first = r.first;
+        s.walk_below.range_last = r.last;
+        CheckpointRecorder below(s.walk_below, true);
+        walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, kSmallestUniform,
+                       [&](double c, double mass) { below.visit(c, mass); });
+    }
+}
 
 double dvalue(DistSlot& s) {
     switch (s.sample_type) {

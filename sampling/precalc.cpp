@@ -111,6 +111,7 @@ void fill_discrete_window(DistSlot& s, const DiscreteRange& r) {
         return;
     }
     fill_discrete(s, start, kTableSize, below);
+    record_table_walks(s);
 }
 
 // Whether table_p never decreases (a negative or undefined mass breaks it).
@@ -122,6 +123,8 @@ bool probabilities_ordered(const DistSlot& s) {
 }
 
 void prepare_discrete_table(DistSlot& s) {
+    s.walk_above.ready = 0;
+    s.walk_below.ready = 0;
     const DiscreteRange r = discrete_range(s);
     if (!(r.last >= r.first)) {
         s.table_count = 0;

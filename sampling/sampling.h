@@ -32,6 +32,9 @@ constexpr std::uint32_t kLcgIncrement = 12820163u;  // 0xC39EC3
 constexpr std::uint32_t kLcgMask = 0xFFFFFFu;
 // 2^24 + 2: values run from 1/16777218 to 16777216/16777218, never 0 or 1.
 constexpr double kLcgDivisor = 16777218.0;
+// The smallest and the largest uniform any kind of generator hands out.
+constexpr double kSmallestUniform = 1.0 / kLcgDivisor;
+constexpr double kLargestUniform = (kLcgMask + 1.0) / kLcgDivisor;
 
 namespace generator_detail {
 // Defined in generator.cpp. Visible here so that the plain step, which every
@@ -119,6 +122,9 @@ constexpr int kInterpolateLanes = 8;
 void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* out, int count);
 
 void precalc(DistSlot& s);
+// Records the checkpoints of the walks a discrete draw takes beyond the two
+// ends of its table (a table covering part of its range); clears them first.
+void record_table_walks(DistSlot& s);
 bool table_extend_down(DistSlot& s, double u);
 bool table_extend_up(DistSlot& s, double u);
 

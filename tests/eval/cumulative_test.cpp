@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "eval/eval.h"
 #include "eval/masses.h"
+#include "init/init.h"
 #include "special/special.h"
 #include "tests/eval/test_slots.h"
 
@@ -281,6 +284,84 @@ TEST(Cumulative, ContinuedSumsEqualFreshOnes) {
             cursor.lower = cursor.reached;
         }
     }
+}
+
+// The cumulative value the host asks for continues the slot's recorded
+// checkpoints of its sum: to the bit what the sum from the start gives, at
+// points asked in any order (so that the checkpoints are recorded, thinned
+// and taken up everywhere), below the first mass that has not underflowed,
+// past the end of the sum, off the whole numbers and at no number at all.
+TEST(Cumulative, SumsFromCheckpointsEqualSumsFromTheStart) {
+    struct Case {
+        Params in;
+        double t_min = 0, t_max = 0;  // a cut where t_max > t_min
+    };
+    const Case cases[] = {
+        {{.dtype = kPoisson, .mean = 4e6}},  // some 90,000 masses: the checkpoints thin out
+        {{.dtype = kPoisson, .mean = 40}},
+        {{.dtype = kBinomial, .n = 1000000, .p = 0.3}, 299000, 301500},
+        {{.dtype = kGeometric, .p = 1e-3}},
+        {{.dtype = kLogSeries, .shape_a = 0.9999}},
+        {{.dtype = kHypergeometric, .pop = 200000, .popsuc = 80000, .sam = 50000}},
+        {{.dtype = kBinomial, .n = 5000, .p = 1.5}},  // masses that are no number
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "dtype " << c.in.dtype);
+        const auto s = make_slot(c.in);
+        if (c.t_max > c.t_min) {
+            s->t_min_flag = s->t_max_flag = 1;
+            s->t_min = c.t_min;
+            s->t_max = c.t_max;
+            dinitialise(*s);
+        }
+        double centre = c.in.mean;
+        if (c.in.dtype == kBinomial) centre = c.in.n * std::fmin(c.in.p, 1.0);
+        if (c.in.dtype == kHypergeometric) centre = c.in.sam * c.in.popsuc / c.in.pop;
+        const double spread = 40 * std::sqrt(std::fmax(centre, 1.0)) + 50;
+        // Points from below the start to past the end, in a scrambled order
+        // (fewer where each sum from the start takes milliseconds).
+        const int points = spread > 10000 ? 300 : 3000;
+        std::vector<double> x;
+        for (int i = 0; i < points; ++i) {
+            const double k = static_cast<double>((i * 1237) % points) / points;
+            x.push_back(std::floor(centre - spread + 2 * spread * k));
+        }
+        const double odd[] = {-1,  0,  0.5, 1, 2.75, 1e300, -std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                              centre + 0.25, centre - spread - 1e6};
+        x.insert(x.begin() + points / 2, std::begin(odd), std::end(odd));
+        std::vector<double> fresh;
+        for (double v : x) fresh.push_back(cumulative(*s, v));
+        for (int pass = 0; pass < 2; ++pass) {
+            for (size_t i = 0; i < x.size(); ++i) {
+                const double kept = cumulative_kept(*s, x[i]);
+                ASSERT_TRUE(std::memcmp(&kept, &fresh[i], sizeof(double)) == 0)
+                    << x[i] << ": " << kept << " " << fresh[i];
+            }
+        }
+        EXPECT_EQ(s->sum_checkpoints.ready, 1);
+    }
+}
+
+// Checkpoints recorded for other inputs are passed over: a slot whose
+// parameters, cut or type changed since gives its own sums.
+TEST(Cumulative, CheckpointsOfOtherInputsArePassedOver) {
+    const auto s = make_slot({.dtype = kPoisson, .mean = 1e5});
+    const auto expect_fresh = [&s](const char* what) {
+        for (double x : {99000.0, 100000.0, 100300.0, 101500.0}) {
+            const double kept = cumulative_kept(*s, x);
+            const double fresh = cumulative(*s, x);
+            EXPECT_TRUE(std::memcmp(&kept, &fresh, sizeof(double)) == 0) << what << " " << x;
+        }
+    };
+    expect_fresh("first");
+    s->mean = 1e5 + 0.5;
+    expect_fresh("mean");
+    s->t_factor = 2;
+    expect_fresh("factor");
+    s->dtype = kGeometric;
+    s->p = 1e-5;
+    expect_fresh("type");
 }
 
 // The whole numbers of a window or a table range: both ends rounded down

@@ -239,6 +239,151 @@ TEST(FastPaths, UEqualToATableEntryTakesTheFirstEntryWithThatProbability) {
     }
 }
 
+// ---- Discrete draws beyond the table's window: the walk from the table's
+// end, mass by mass, as the plain algorithm takes it. Each walk is taken
+// once here, as far as a uniform of the generator reaches, and kept whole:
+// the value a u gives is read from the whole list.
+
+struct PlainWalk {
+    std::vector<double> value;  // the values the walk passed, in order
+    std::vector<double> sum;    // the running sum once it passed each
+    double stop;                // where it ends when no sum decides (its own rules)
+};
+
+// Upward: add each mass; u <= sum decides; a falling mass that leaves the sum
+// unchanged, a sum that is no number and the range's end stop the walk.
+PlainWalk plain_walk_up(const DistSlot& s, const DiscreteRange& r) {
+    const int last = s.table_count - 1;
+    PlainWalk w{{}, {}, s.table_x[last]};
+    double c = s.table_p[last];
+    double previous = s.table_count > 1 ? c - s.table_p[last - 1] : 0.0;
+    for (double v = s.table_x[last] + 1; v <= r.last; v += 1) {
+        const double mass = density_across_cut(s, v);
+        const double next = c + mass;
+        const bool unchanged = next == c;
+        c = next;
+        w.stop = v;
+        w.value.push_back(v);
+        w.sum.push_back(c);
+        if (std::isnan(c) || (unchanged && mass < previous) || c >= kLargestUniform) break;
+        previous = mass;
+    }
+    return w;
+}
+
+// Downward from the table's first entry: take off each mass; u above the
+// probability below a value decides it; a zero mass below the first entry
+// ends the walk at the value above it, a probability that is no number at
+// its value, the range's start at that start.
+PlainWalk plain_walk_down(const DistSlot& s, const DiscreteRange& r) {
+    PlainWalk w{{}, {}, r.first};
+    double c = s.table_p[0];
+    for (double v = s.table_x[0]; v >= r.first + 1; v -= 1) {
+        const double mass = density_across_cut(s, v);
+        if (mass == 0 && v < s.table_x[0]) {
+            w.stop = v + 1;
+            break;
+        }
+        const double below = c - mass;
+        w.value.push_back(v);
+        w.sum.push_back(below);
+        if (std::isnan(below)) {
+            w.stop = v;
+            break;
+        }
+        c = below;
+        if (c < kSmallestUniform) break;
+    }
+    return w;
+}
+
+// The value the plain draw gives for u, from the table's scan and the two
+// walks. The sums of a walk are ordered (a sum that is no number can only
+// end it), so the first that decides u is found by halving.
+double plain_discrete_draw(const DistSlot& s, const PlainWalk& up, const PlainWalk& down, double u) {
+    const DiscreteRange r = discrete_range(s);
+    int i = 0;
+    while (i < s.table_count && !(u <= s.table_p[i])) ++i;
+    if (i < s.table_count) {
+        if (i > 0 || !(s.table_x[0] > r.first)) return s.table_x[i];
+        const auto k = std::partition_point(down.sum.begin(), down.sum.end(), [u](double c) { return u <= c; });
+        return k == down.sum.end() ? down.stop : down.value[k - down.sum.begin()];
+    }
+    const auto k = std::partition_point(up.sum.begin(), up.sum.end(), [u](double c) { return c < u; });
+    return k == up.sum.end() ? up.stop : up.value[k - up.sum.begin()];
+}
+
+// Whether a walk's sums keep their order up to one that is no number, which
+// can only come last.
+bool walk_ordered(const PlainWalk& w, bool rising) {
+    for (size_t k = 1; k < w.sum.size(); ++k) {
+        if (std::isnan(w.sum[k])) return k + 1 == w.sum.size();
+        if (rising ? w.sum[k] < w.sum[k - 1] : w.sum[k] > w.sum[k - 1]) return false;
+    }
+    return true;
+}
+
+TEST(FastPaths, DiscreteDrawsBeyondTheTableEqualTheWalkMassByMass) {
+    const SlotSetup setups[] = {
+        {kPoisson, {{&DistSlot::mean, 1e6}}},
+        {kPoisson, {{&DistSlot::mean, 1e8}}},  // the checkpoints thinned several times
+        {kBinomial, {{&DistSlot::p, 0.3}}, 10000000},
+        {kBinomial, {{&DistSlot::p, 0.5}}, 5000},  // short walks: every mass a checkpoint
+        {kPoisson, {{&DistSlot::mean, 1e6}}, 0, true, 998500.0, true, 1003000.0},  // truncated
+        {kGeometric, {{&DistSlot::p, 1e-4}}},  // the walk below reaches the range's start
+        {kLogSeries, {{&DistSlot::shape_a, 0.999}}},
+        {kHypergeometric, {{&DistSlot::pop, 2e6}, {&DistSlot::popsuc, 8e5}, {&DistSlot::sam, 5e5}}},
+        {kBinomial, {{&DistSlot::p, 1.5}}, 5000},  // masses that are no number
+    };
+    for (const auto& setup : setups) {
+        SCOPED_TRACE(::testing::Message() << "dtype " << setup.dtype << " n " << setup.n << " "
+                                          << (setup.fields.empty() ? 0 : setup.fields[0].second));
+        auto s = prepared(setup);
+        ASSERT_EQ(s->sample_type, kSampleDiscreteTable);
+        const DiscreteRange r = discrete_range(*s);
+        const PlainWalk up = plain_walk_up(*s, r);
+        const PlainWalk down = s->table_x[0] > r.first ? plain_walk_down(*s, r) : PlainWalk{{}, {}, 0};
+        ASSERT_TRUE(walk_ordered(up, true));
+        ASSERT_TRUE(walk_ordered(down, false));
+        // Every generator output next to a running sum of either walk (where
+        // the value drawn changes), and a sweep through all outputs.
+        std::vector<std::uint32_t> t;
+        const auto around = [&t](double c) {
+            if (!(c > 0 && c < 1)) return;
+            const double k = std::floor(c * 16777218.0) - 1.0;
+            for (double d = -1; d <= 1; ++d)
+                if (k + d >= 0 && k + d <= 16777215) t.push_back(static_cast<std::uint32_t>(k + d));
+        };
+        for (double c : up.sum) around(c);
+        for (double c : down.sum) around(c);
+        for (std::uint32_t k = 0; k < 16777216u; k += 4099) t.push_back(k);
+        t.push_back(0);
+        t.push_back(16777215);
+        for (std::uint32_t k : t) {
+            next_plain_value(k);
+            const double drawn = dvalue(*s);
+            const double plain = plain_discrete_draw(*s, up, down, (k + 1.0) / 16777218.0);
+            ASSERT_TRUE(std::memcmp(&drawn, &plain, sizeof(double)) == 0) << "t " << k << ": " << drawn << " " << plain;
+        }
+    }
+}
+
+// Checkpoints that no longer belong to the slot (its inputs changed without
+// a new precalc) are passed over: the draw walks from the table's end.
+TEST(FastPaths, DiscreteDrawsPassOverCheckpointsOfOtherInputs) {
+    auto s = prepared({kPoisson, {{&DistSlot::mean, 1e6}}});
+    ASSERT_EQ(s->walk_above.ready, 1);
+    ASSERT_EQ(s->walk_below.ready, 1);
+    s->mean = 1e6 + 0.5;
+    const DiscreteRange r = discrete_range(*s);
+    const PlainWalk up = plain_walk_up(*s, r);
+    const PlainWalk down = plain_walk_down(*s, r);
+    for (std::uint32_t k : {0u, 100000u, 2000000u, 15000000u, 16700000u, 16777215u}) {
+        next_plain_value(k);
+        EXPECT_EQ(dvalue(*s), plain_discrete_draw(*s, up, down, (k + 1.0) / 16777218.0)) << k;
+    }
+}
+
 // ---- Cumulative tables: extend below, then above, then interpolate.
 
 double reference_cdf_draw(DistSlot& s, double u) {
