@@ -39,11 +39,16 @@ DVALUE_TARGETS = {
 DVALUE_GOALS = {"gamma": 0.9, "beta": 0.5, "truncated_normal": 2.2}
 BATCH_GOALS = {"gamma": 0.5, "truncated_normal": 1.2, "normal": 3.0, "lognormal": 2.2}
 PRECALC_GOALS_NS = {"exp_power": 8e6}
-STRATIFIED_TARGET = 3.0          # stratified / plain, per value
+STRATIFIED_TARGET = 50.0         # stratified / plain, per value
 PLAIN_SINGLE_LIMIT_NS = 2.5      # one rng call, plain kind
 PLAIN_BATCH_LIMIT_NS = 0.5       # rng_batch, plain kind, per value
 TRUNCATED_INIT_LIMIT_NS = 5e6    # dinitialise of a truncated slot
 TRUNCATED_G_LIMIT_NS = 20e3      # get_pdf_g of a truncated slot
+# Speed goals for quantiles (kvz / Boost.Math), and for dinitialise of a normal
+# slot against the three Boost.Math normal quantiles its statistics need.
+QUANTILE_GOALS = {"normal": 20.0, "truncated_normal": 25.0, "gamma": 1.5, "beta": 1.5,
+                  "student_t": 1.5}
+NORMAL_INIT_GOAL = 15.0
 
 
 def load(path):
@@ -228,6 +233,20 @@ def evaluation_section(sections):
             else:
                 row += ["—", "—"]
         lines.append("| " + " | ".join(row) + " |")
+    lines += ["", "Quantile speed goals (`get_pdf_g` / Boost.Math's quantile; `dinitialise` of a normal"
+              " slot / three Boost.Math normal quantiles):", "",
+              "| case | ratio | goal | met |", "|---|---|---|---|"]
+    for t, goal in QUANTILE_GOALS.items():
+        impls = sections["quantile"].get(t, {})
+        if "kvz" in impls and "boost_math" in impls:
+            ratio = impls["kvz"] / impls["boost_math"]
+            lines.append(f"| `get_pdf_g` {t} | {ratio:.2f}× | ≤ {goal:g}× | {verdict(ratio <= goal)} |")
+    init = sections["dinitialise"].get("normal", {}).get("kvz")
+    peer = sections["quantile"].get("normal", {}).get("boost_math")
+    if init and peer:
+        ratio = init / (3 * peer)
+        lines.append(f"| `dinitialise` normal | {ratio:.2f}× | ≤ {NORMAL_INIT_GOAL:g}×"
+                     f" | {verdict(ratio <= NORMAL_INIT_GOAL)} |")
     trunc = {t: i["kvz"] for t, i in sections["quantile"].items()
              if t.startswith("truncated") and "kvz" in i}
     if trunc:

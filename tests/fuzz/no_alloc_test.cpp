@@ -225,7 +225,7 @@ void correlated_draws() {
 // the draws (the searches of both kinds), in a workspace of static storage.
 void fits() {
     constexpr int n = 200, from = 7, to = 8;
-    static unsigned char work[1 << 17];
+    static unsigned char work[1 << 18];
     static double data[n];
     for (const Setup& s : kSetups) {
         for (bool truncated : {false, true}) {
