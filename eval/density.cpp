@@ -29,7 +29,7 @@ double poisson_mass(double mean, double x) {
     const double decay = std::exp(-mean);
     const double fact = factorial(x);
     const double v = power * decay / fact;
-    if (direct_mass_usable(v, {power, decay, fact})) return v;
+    if (direct_mass_usable(v, {fact}, {power, decay})) return v;
     return std::exp(log_poisson_mass(mean, x));
 }
 
@@ -40,7 +40,7 @@ double binomial_mass(double n, double p, double x) {
     const double success = std::pow(p, x);
     const double failure = std::pow(1 - p, n - x);
     const double v = coefficient * success * failure;
-    if (direct_mass_usable(v, {coefficient, success, failure})) return v;
+    if (direct_mass_usable(v, {coefficient}, {success, failure})) return v;
     return std::exp(log_binomial_mass(n, p, x));
 }
 

@@ -99,12 +99,17 @@ inline double log_beta_function(double a, double b) {
     return log_gamma(a) + log_gamma(b) - log_gamma(a + b);
 }
 
-// The direct product can be trusted when every factor is finite and the
-// product is a number.
-inline bool direct_mass_usable(double mass, std::initializer_list<double> factors) {
+// The direct product can be trusted when every factor is finite, the
+// product is a number, and none of the factors that are positive in exact
+// arithmetic (`positive`) underflowed: e^−800 rounds to 0 and takes a
+// Poisson mass of 1e-215 with it, and a subnormal factor has lost digits.
+inline bool direct_mass_usable(double mass, std::initializer_list<double> factors,
+                               std::initializer_list<double> positive = {}) {
     if (std::isnan(mass)) return false;
     for (double f : factors)
         if (!std::isfinite(f)) return false;
+    for (double f : positive)
+        if (!std::isnormal(f)) return false;
     return true;
 }
 

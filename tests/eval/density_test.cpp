@@ -299,7 +299,8 @@ TEST(DiscreteSupport, CoversTheWholeNumbersEachTypeCanTake) {
 
 // Masses whose direct product overflows come from their logarithms by the
 // saddle point, to full precision where the terms of the logarithm cancel.
-// References: the logarithms of the factorials in 60-digit decimal arithmetic.
+// References: the logarithms of the factorials in 60-digit decimal arithmetic,
+// or the direct product in 50 digits.
 TEST(Density, MassesOfHugeParametersKeepTheirDigits) {
     struct Case { const char* what; Params in; double x, ref; };
     const Case cases[] = {
@@ -309,6 +310,12 @@ TEST(Density, MassesOfHugeParametersKeepTheirDigits) {
         {"binomial 1e9, 0.5", {.dtype = kBinomial, .n = 1000000000, .p = 0.5}, 5e8, 2.5231325213893768e-05},
         {"binomial 1e9, 0.3", {.dtype = kBinomial, .n = 1000000000, .p = 0.3}, 3e8 + 20000, 1.0621445042762415e-05},
         {"hypergeometric 2e9/1e9/1e6", {.dtype = kHypergeometric, .pop = 2e9, .popsuc = 1e9, .sam = 1e6}, 5e5, 0.000798083907254873},
+        // A factor of the direct product underflows (e^−800, 0.001^110) while
+        // the mass does not.
+        {"Poisson 800 at 100", {.dtype = kPoisson, .mean = 800}, 100, 8.0058882159864403e-216},
+        {"Poisson 1000 at 170", {.dtype = kPoisson, .mean = 1000}, 170, 6.9941686774046454e-232},
+        {"binomial 170, 0.001", {.dtype = kBinomial, .n = 170, .p = 0.001}, 110, 5.1715269725541067e-284},
+        {"binomial 170, 0.999", {.dtype = kBinomial, .n = 170, .p = 0.999}, 60, 5.1715269725545999e-284},
     };
     for (const auto& c : cases) {
         const auto s = make_slot(c.in);
