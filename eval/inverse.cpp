@@ -214,6 +214,17 @@ double inside_cut(const DistSlot& s, double x) {
     return x;
 }
 
+// Whether a cumulative value the search repeated is the flat top (or
+// bottom) of a continuous slot's cut, where F no longer changes because the
+// untruncated one has reached 1 (or 0) and the rescaling leaves it a rounding
+// short of 1: a cut at 1e200 on a Cauchy has F = 1 − 2^-53 from 1e17 on, and
+// stopping there would answer 2.5e199 for every p. Asked only on a repeat.
+bool flat_beyond_mass(const DistSlot& s, double f) {
+    if (s.dclass != 1 || !truncation_applies(s)) return false;
+    if (s.t_max_flag && f >= cumulative_across_cut(s, s.t_max)) return true;
+    return s.t_min_flag && f <= cumulative_across_cut(s, s.t_min);
+}
+
 // The midpoint, without overflow when both ends are huge.
 double midpoint(double lo, double hi) {
     const double x = (lo + hi) / 2;
@@ -304,7 +315,7 @@ double bisection(const DistSlot& s, double p, Band& band) {
         // end and the midpoint, so the whole search costs about two sums over
         // the bracket.
         if (step > 0 && f > 0 && f < 1 && (previous.known || previous.side == found) &&
-            f == previous.value(s)) {
+            f == previous.value(s) && !flat_beyond_mass(s, f)) {
             return x;
         }
         if (f <= p) {
