@@ -356,6 +356,30 @@ void withdraw_mean(DistSlot& s) {
     withdraw_central_moments(s);
 }
 
+// A cut far beyond the mass (a t_max of 1e200 on a normal) would leave the
+// strips of density_moment wider than the whole distribution, its moments
+// and mode those of a handful of density values. The spread is the width
+// between the truncated distribution's free quantiles; a cut more than
+// kFarCutSpreads spreads beyond the free quantile on its side is moved in to
+// one spread beyond it, where a tail light enough for the distribution to
+// have a variance has little left to add and the strips resolve the mass as
+// they do for a near cut. Nearer cuts keep their window and their bits; so
+// do types without a variance (a Cauchy), whose far tail the moments need.
+constexpr double kFarCutSpreads = 8;
+
+void pull_in_far_cuts(const DistSlot& s, bool has_variance, double& lo, double& hi) {
+    if (s.dclass != 1 || s.moment_method == 1 || !has_variance) return;
+    const bool cut_below = s.t_min_flag && lo == s.t_min;
+    const bool cut_above = s.t_max_flag && hi == s.t_max;
+    if (!cut_below && !cut_above) return;
+    const double first = inverse(s, kFreeLowerQuantile);
+    const double last = inverse(s, kFreeUpperQuantile);
+    const double spread = last - first;
+    if (!(spread > 0) || !std::isfinite(spread)) return;
+    if (cut_below && first - lo > kFarCutSpreads * spread) lo = first - spread;
+    if (cut_above && hi - last > kFarCutSpreads * spread) hi = last + spread;
+}
+
 // The statistics of the truncated distribution, in a fixed order: the
 // central moments are centred on the mean stored first.
 void truncated_statistics(DistSlot& s, double lo, double hi) {
@@ -423,6 +447,7 @@ void truncate(DistSlot& s) {
     const bool bounded_below = s.min_exists != 0;
     // The upper end of a type that has none is only where a search stopped.
     const bool bounded_above = s.max_exists != 0 && !upper_end_is_search_end(s);
+    const bool has_variance = s.var_exists != 0;  // before the cut grants moments
     grant_moments(s, bounded_below, bounded_above);
 
     const Side below = lower_side(s, bounded_below);
@@ -454,6 +479,7 @@ void truncate(DistSlot& s) {
     if (s.t_max_flag) s.dmaximum = s.t_max;
     else s.dmaximum = s.max_exists ? s.maximum : inverse(s, kRangeHighProbability);
 
+    pull_in_far_cuts(s, has_variance, lo, hi);
     if (s.dclass != 1) {
         const WholeRange r = whole_range(s, lo, hi);
         if (r.first == r.last) {

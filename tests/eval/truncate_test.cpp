@@ -67,7 +67,7 @@ protected:
 }
 
 constexpr int kUniform = 2, kNormal = 4, kExponential = 8, kBinomial = 9, kPareto = 10, kBeta = 11, kGamma = 12,
-              kLognormal = 23;
+              kCauchy = 13, kExpPower = 14, kGumbel = 15, kWeibull = 16, kLognormal = 23;
 
 TEST_F(Truncation, TruncatedContinuousSlotsMatchTheirReferences) {
     struct Want {
@@ -165,6 +165,57 @@ TEST_F(Truncation, TruncatedContinuousSlotsMatchTheirReferences) {
         // Quantile strips give no mode.
         if (c.moment_method == 1) { EXPECT_EQ(s.mod_exists, 0); }
     }
+}
+
+// A cut far beyond the mass (1e200) leaves the truncated distribution the
+// same, to rounding, as a cut where the mass ends: its quantiles and its
+// statistics follow. The far cut used to give quantiles of 2.5e199 for
+// every p (the cumulative flat a rounding short of 1 ended the bisection),
+// and a mean of infinity or twice the true one from strips wider than the
+// whole distribution.
+TEST_F(Truncation, CutFarBeyondTheMassMeasuresTheMass) {
+    struct Case { const char* what; Inputs far, near; };
+    const Case cases[] = {
+        {"normal above", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 1e200},
+         {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 9}},
+        {"normal below", {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -1e200, .upper = 1, .t_max = 1},
+         {.dtype = kNormal, .mean = 0, .stdev = 1, .lower = 1, .t_min = -9, .upper = 1, .t_max = 1}},
+        {"gamma", {.dtype = kGamma, .scale = 1, .shape_a = 3, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 1e200},
+         {.dtype = kGamma, .scale = 1, .shape_a = 3, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 40}},
+        {"gumbel", {.dtype = kGumbel, .mode = 0, .scale = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 1e200},
+         {.dtype = kGumbel, .mode = 0, .scale = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 40}},
+        {"weibull", {.dtype = kWeibull, .minimum = 0, .scale = 1, .shape_a = 2, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 1e200},
+         {.dtype = kWeibull, .minimum = 0, .scale = 1, .shape_a = 2, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 8}},
+        {"exponential power", {.dtype = kExpPower, .mean = 0, .scale = 1, .shape_a = 1.5, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 1e200},
+         {.dtype = kExpPower, .mean = 0, .scale = 1, .shape_a = 1.5, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 20}},
+    };
+    auto near_slot = std::make_unique<DistSlot>();
+    for (const auto& c : cases) {
+        *near_slot = initialise(c.near);
+        const DistSlot& want = *near_slot;
+        const DistSlot& got = initialise(c.far);
+        // The bisection stops within 1e-6 of p.
+        for (double p : {0.0001, 0.5, 0.9999}) {
+            EXPECT_NEAR(cumulative_across_cut(want, inverse(got, p)), p, 2e-6) << c.what << " p " << p;
+        }
+        // Both windows are integrated to the strips' own accuracy.
+        EXPECT_TRUE(near(got.dmean, want.dmean, 1e-3)) << c.what;
+        EXPECT_TRUE(near(got.dvariance, want.dvariance, 3e-3)) << c.what;
+        EXPECT_TRUE(near(got.dmode, want.dmode, 0.05)) << c.what;
+    }
+    // The normal's own values: mean φ(1) / Φ(1), variance 1 − mean − mean².
+    const DistSlot& s = initialise(cases[0].far);
+    EXPECT_TRUE(near(s.dmean, 0.28759997093917, 1e-4));
+    EXPECT_TRUE(near(s.dvariance, 0.62969429, 1e-4));
+}
+
+// A type without a variance keeps the window of its cut: its far tail is
+// what its moments are made of, and the mean stays the (unrepresentable)
+// integral over the whole cut.
+TEST_F(Truncation, CutFarBeyondATailWithoutVarianceKeepsItsWindow) {
+    const DistSlot& s = initialise({.dtype = kCauchy, .mean = 0, .scale = 1, .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 1e200});
+    EXPECT_FALSE(std::isfinite(s.dmean));
+    EXPECT_NEAR(cumulative_across_cut(s, inverse(s, 0.5)), 0.5, 1e-6);
 }
 
 TEST_F(Truncation, QuantileStripsEndAtThe995PercentileOnASideWithoutBound) {
