@@ -2,9 +2,11 @@
 // window or a table, and the start of the masses that have not underflowed.
 #include "eval/masses.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "eval/mass_ratio.h"
 #include "interface/catalogue.h"
 
 namespace kvz {
@@ -140,6 +142,74 @@ double skip_zero_masses(const DistSlot& s, double first, double last) {
             hi = mid;
     }
     return hi;
+}
+
+namespace {
+
+// Masses below this are not estimated (near underflow the library's masses
+// lose their relative precision).
+constexpr double kSmallestEstimatedMass = 1e-250;
+
+bool estimable(double mass) { return mass >= kSmallestEstimatedMass && mass <= 1; }
+
+// The bound on |estimated sum − exact sum| after `steps` masses whose
+// estimates add up to `estimated`: kMassEstimateError of them, and for each
+// step the rounding of both sums (2^-53 of at most twice the larger end's
+// magnitude, each) with room for the rounding of the comparison itself.
+struct SumBound {
+    double per_step;
+    double at(double estimated, double steps) const {
+        return kMassEstimateError * estimated + steps * per_step;
+    }
+};
+
+SumBound sum_bound(const SumStretch& st) { return {0x1p-49 * std::max(std::fabs(st.fa), std::fabs(st.fb))}; }
+
+// Adds the masses up from F(a): the first sum certainly reaching u decides.
+template <class Ratio>
+double crossing_from_below(const SumStretch& st, Ratio ratio, double u) {
+    const SumBound bound = sum_bound(st);
+    double mass = st.mass_after_a;
+    double sum = st.fa;
+    for (double v = st.a + 1, steps = 1; v < st.b; v += 1, steps += 1) {
+        if (v > st.a + 1) mass *= ratio(v - 1);
+        if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
+        sum += mass;
+        const double margin = bound.at(sum - st.fa, steps);
+        if (u <= sum - margin) return v;
+        if (!(u > sum + margin)) return std::numeric_limits<double>::quiet_NaN();
+    }
+    return st.b;  // F(b − 1) < u <= F(b)
+}
+
+// Takes the masses off from F(b): the first sum certainly below u decides.
+template <class Ratio>
+double crossing_from_above(const SumStretch& st, Ratio ratio, double u) {
+    const SumBound bound = sum_bound(st);
+    double mass = st.mass_at_b;
+    double sum = st.fb;
+    for (double v = st.b, steps = 1; v > st.a + 1; v -= 1, steps += 1) {
+        if (v < st.b) mass /= ratio(v);  // m(v) = m(v + 1) / r(v)
+        if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
+        sum -= mass;  // F(v − 1)
+        const double margin = bound.at(st.fb - sum, steps);
+        if (u > sum + margin) return v;
+        if (!(u <= sum - margin)) return std::numeric_limits<double>::quiet_NaN();
+    }
+    return st.a + 1;  // F(a) < u <= F(a + 1)
+}
+
+}  // namespace
+
+double certified_crossing(const DistSlot& s, const SumStretch& st, double u) {
+    if (!(st.fa < u && u <= st.fb && st.a < st.b)) return std::numeric_limits<double>::quiet_NaN();
+    // From the end nearer to u (the masses of a stretch are close to equal),
+    // or from the only end with an estimate.
+    const bool nearer_below = u - st.fa < st.fb - u;
+    const bool from_below = estimable(st.mass_after_a) && (nearer_below || !estimable(st.mass_at_b));
+    return with_mass_ratio(s, [&](auto ratio) {
+        return from_below ? crossing_from_below(st, ratio, u) : crossing_from_above(st, ratio, u);
+    });
 }
 
 double search_end(const DistSlot& s, double start, double sum) {

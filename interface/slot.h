@@ -43,6 +43,11 @@ struct MassCheckpoints {
     double range_first;
     double range_last;
     double sum[Capacity];
+    // The mass the walk added (or took off) last to reach each entry, rounded
+    // to float. Only a starting point for estimating the masses next to an
+    // entry by their ratios (a bound on the estimate's error decides whether
+    // it is used), so float's 24 bits are plenty at half the storage.
+    float mass[Capacity];
 };
 // Checkpoints per direction of the walks of a discrete draw beyond its table,
 // and of the sums behind get_pdf_f.
