@@ -165,38 +165,56 @@ struct SumBound {
 
 SumBound sum_bound(const SumStretch& st) { return {0x1p-49 * std::max(std::fabs(st.fa), std::fabs(st.fb))}; }
 
-// Adds the masses up from F(a): the first sum certainly reaching u decides.
+// The estimated sums find where u crosses them; as the exact sums never
+// decrease, the crossing is certain once the two sums on either side of it
+// are, whatever the estimates before them.
+
+// Adds the masses up from F(a) to the first sum reaching u.
 template <class Ratio>
 double crossing_from_below(const SumStretch& st, Ratio ratio, double u) {
     const SumBound bound = sum_bound(st);
     double mass = st.mass_after_a;
-    double sum = st.fa;
-    for (double v = st.a + 1, steps = 1; v < st.b; v += 1, steps += 1) {
+    double before = st.fa;  // F(v − 1), exact for v = a + 1
+    double v = st.a + 1;
+    for (; v < st.b; v += 1) {
         if (v > st.a + 1) mass *= ratio(v - 1);
         if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
-        sum += mass;
-        const double margin = bound.at(sum - st.fa, steps);
-        if (u <= sum - margin) return v;
-        if (!(u > sum + margin)) return std::numeric_limits<double>::quiet_NaN();
+        const double sum = before + mass;  // F(v), after v − a masses
+        if (u <= sum) {
+            if (!(u <= sum - bound.at(sum - st.fa, v - st.a))) return std::numeric_limits<double>::quiet_NaN();
+            break;
+        }
+        before = sum;
     }
-    return st.b;  // F(b − 1) < u <= F(b)
+    // F(v) reaches u (certainly, or F(b) exactly); F(v − 1) must be below it.
+    if (v > st.a + 1 && !(u > before + bound.at(before - st.fa, v - 1 - st.a))) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return v;
 }
 
-// Takes the masses off from F(b): the first sum certainly below u decides.
+// Takes the masses off from F(b) to the first sum below u.
 template <class Ratio>
 double crossing_from_above(const SumStretch& st, Ratio ratio, double u) {
     const SumBound bound = sum_bound(st);
     double mass = st.mass_at_b;
-    double sum = st.fb;
-    for (double v = st.b, steps = 1; v > st.a + 1; v -= 1, steps += 1) {
+    double after = st.fb;  // F(v), exact for v = b
+    double v = st.b;
+    for (; v > st.a + 1; v -= 1) {
         if (v < st.b) mass /= ratio(v);  // m(v) = m(v + 1) / r(v)
         if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
-        sum -= mass;  // F(v − 1)
-        const double margin = bound.at(st.fb - sum, steps);
-        if (u > sum + margin) return v;
-        if (!(u <= sum - margin)) return std::numeric_limits<double>::quiet_NaN();
+        const double sum = after - mass;  // F(v − 1), after b − v + 1 masses
+        if (u > sum) {
+            if (!(u > sum + bound.at(st.fb - sum, st.b - v + 1))) return std::numeric_limits<double>::quiet_NaN();
+            break;
+        }
+        after = sum;
     }
-    return st.a + 1;  // F(a) < u <= F(a + 1)
+    // F(v − 1) is below u (certainly, or F(a) exactly); F(v) must reach it.
+    if (v < st.b && !(u <= after - bound.at(st.fb - after, st.b - v))) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return v;
 }
 
 }  // namespace

@@ -357,7 +357,7 @@ void expect_value_at_any_uniform(const DistSlot& s, const PlainWalk& up, const P
     for (double c : up.sum) around(c);
     for (double c : down.sum) around(c);
     std::uint64_t x = 88172645463325252u;
-    for (int k = 0; k < 200000; ++k) {
+    for (int k = 0; k < 20000; ++k) {
         x ^= x << 13;
         x ^= x >> 7;
         x ^= x << 17;
