@@ -201,7 +201,9 @@ double crossing_from_above(const SumStretch& st, Ratio ratio, double u) {
     double after = st.fb;  // F(v), exact for v = b
     double v = st.b;
     for (; v > st.a + 1; v -= 1) {
-        if (v < st.b) mass /= ratio(v);  // m(v) = m(v + 1) / r(v)
+        // m(v) = m(v + 1) / r(v); the reciprocal is formed apart from the
+        // chain of masses, which then waits on a product only.
+        if (v < st.b) mass *= 1 / ratio(v);
         if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
         const double sum = after - mass;  // F(v − 1), after b − v + 1 masses
         if (u > sum) {

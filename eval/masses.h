@@ -323,24 +323,70 @@ int leading_run(const double* a, int n, Passes passes) {
     int len = n;
     while (len > 1) {
         const int half = len / 2;
+        // Both entries the next step may read are fetched while this one
+        // waits for its own: the halving is a chain of loads.
+        const int next = (len - half) / 2;
+        __builtin_prefetch(base + next);
+        __builtin_prefetch(base + half + next);
         base = passes(base[half]) ? base + half : base;
         len -= half;
     }
     return static_cast<int>(base - a) + (passes(*base) ? 1 : 0);
 }
 
+// The guide's bucket of x: 0 for what lies before the first bucket (and for a
+// value that is not a number), the last for what lies past it. Never
+// decreases along the walk's order.
+inline int guide_bucket(const CheckpointGuide& g, double x) {
+    const double w = (x - g.origin) * g.scale;
+    if (!(w >= 0)) return 0;
+    return w < kCheckpointGuideBuckets ? static_cast<int>(w) : kCheckpointGuideBuckets - 1;
+}
+
+// Builds the guide to the checkpoints' sums, which run from near `origin`
+// in the direction of `rising`; none when they span no width.
+template <int N>
+void build_checkpoint_guide(const MassCheckpoints<N>& c, double origin, bool rising, CheckpointGuide& g) {
+    g.ready = 0;
+    if (c.count <= 0) return;
+    const double span = rising ? c.sum[c.count - 1] - origin : origin - c.sum[c.count - 1];
+    if (!(span > 0) || !std::isfinite(span)) return;
+    g.origin = origin;
+    g.scale = (rising ? kCheckpointGuideBuckets : -kCheckpointGuideBuckets) / span;
+    int k = 0;
+    for (int j = 0; j <= kCheckpointGuideBuckets; ++j) {
+        while (k < c.count && guide_bucket(g, c.sum[k]) < j) ++k;
+        g.first[j] = static_cast<std::uint16_t>(k);
+    }
+    g.first[kCheckpointGuideBuckets] = static_cast<std::uint16_t>(c.count);
+    g.count = c.count;
+    g.ready = 1;
+}
+
+// The leading run of entries passing `passes` (see leading_run), searched in
+// the guide's bucket of u alone where the guide holds: an entry in an
+// earlier bucket passes (it lies before u in the walk's order), one in a
+// later bucket does not.
+template <int N, class Passes>
+int guided_leading_run(const MassCheckpoints<N>& c, const CheckpointGuide* g, double u, Passes passes) {
+    if (g == nullptr || !g->ready || g->count != c.count) return leading_run(c.sum, c.count, passes);
+    const int j = guide_bucket(*g, u);
+    const int from = g->first[j];
+    return from + leading_run(c.sum + from, g->first[j + 1] - from, passes);
+}
+
 // The last checkpoint of an upward walk whose sum is below u (the walk
 // passed it for u), or -1 for none. The sums never decrease.
 template <int N>
-int last_checkpoint_below(const MassCheckpoints<N>& c, double u) {
-    return leading_run(c.sum, c.count, [u](double sum) { return sum < u; }) - 1;
+int last_checkpoint_below(const MassCheckpoints<N>& c, double u, const CheckpointGuide* g = nullptr) {
+    return guided_leading_run(c, g, u, [u](double sum) { return sum < u; }) - 1;
 }
 
 // The last checkpoint of a downward walk whose sum is at least u, or -1 for
 // none. The sums never increase.
 template <int N>
-int last_checkpoint_reaching(const MassCheckpoints<N>& c, double u) {
-    return leading_run(c.sum, c.count, [u](double sum) { return sum >= u; }) - 1;
+int last_checkpoint_reaching(const MassCheckpoints<N>& c, double u, const CheckpointGuide* g = nullptr) {
+    return guided_leading_run(c, g, u, [u](double sum) { return sum >= u; }) - 1;
 }
 
 }  // namespace kvz

@@ -243,7 +243,7 @@ SumStretch stretch_below(const DistSlot& s, const MassCheckpoints<kDrawCheckpoin
     const MassCheckpoints<kDrawCheckpoints>& c = s.walk_below;
     if (draw_checkpoints_hold(s, c)) {
         const DiscreteRange r{c.range_first, c.range_last};
-        const int j = last_checkpoint_reaching(c, u);
+        const int j = last_checkpoint_reaching(c, u, &s.walk_below_guide);
         if (j + 1 < c.count) {
             const double v = certified_crossing(s, stretch_below(s, c, j), u);
             if (!std::isnan(v)) return v;
@@ -264,7 +264,7 @@ SumStretch stretch_below(const DistSlot& s, const MassCheckpoints<kDrawCheckpoin
     const int last = s.table_count - 1;
     DiscreteRange r{c.range_first, c.range_last};
     if (draw_checkpoints_hold(s, c)) {
-        const int j = last_checkpoint_below(c, u);
+        const int j = last_checkpoint_below(c, u, &s.walk_above_guide);
         if (j + 1 < c.count) {
             const double v = certified_crossing(s, stretch_above(s, c, j), u);
             if (!std::isnan(v)) return v;
@@ -358,6 +358,8 @@ double discrete_table_value(const DistSlot& s, double u) {
 void record_table_walks(DistSlot& s) {
     s.walk_above.ready = 0;
     s.walk_below.ready = 0;
+    s.walk_above_guide.ready = 0;
+    s.walk_below_guide.ready = 0;
     if (s.table_count <= 0) return;
     const DiscreteRange r = discrete_range(s);
     const int last = s.table_count - 1;
@@ -369,6 +371,7 @@ void record_table_walks(DistSlot& s) {
     CheckpointRecorder above(s.walk_above, true);
     walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, kLargestUniform,
                  [&](double c, double mass) { above.visit(c, mass); });
+    build_checkpoint_guide(s.walk_above, s.table_p[last], true, s.walk_above_guide);
     if (s.table_x[0] > r.first) {
         restart_checkpoints(s, s.walk_below, 0, 0, s.table_x[0]);
         s.walk_below.range_first = r.first;
@@ -376,6 +379,7 @@ void record_table_walks(DistSlot& s) {
         CheckpointRecorder below(s.walk_below, true);
         walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, kSmallestUniform,
                        [&](double c, double mass) { below.visit(c, mass); });
+        build_checkpoint_guide(s.walk_below, s.table_p[0], false, s.walk_below_guide);
     }
 }
 

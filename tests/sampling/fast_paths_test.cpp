@@ -382,6 +382,9 @@ TEST(FastPaths, DiscreteDrawsBeyondTheTableEqualTheWalkMassByMass) {
         const PlainWalk down = s->table_x[0] > r.first ? plain_walk_down(*s, r) : PlainWalk{{}, {}, 0};
         ASSERT_TRUE(walk_ordered(up, true));
         ASSERT_TRUE(walk_ordered(down, false));
+        // The draws find their checkpoints through the guides.
+        EXPECT_TRUE(s->walk_above.count == 0 || s->walk_above_guide.ready);
+        EXPECT_TRUE(s->walk_below.count == 0 || s->walk_below_guide.ready);
         // Every generator output next to a running sum of either walk (where
         // the value drawn changes), and a sweep through all outputs.
         std::vector<std::uint32_t> t;
