@@ -173,7 +173,7 @@ SumBound sum_bound(const SumStretch& st) { return {0x1p-49 * std::max(std::fabs(
 template <class Ratio>
 double crossing_from_below(const SumStretch& st, Ratio ratio, double u) {
     const SumBound bound = sum_bound(st);
-    double mass = st.mass_after_a;
+    double mass = st.lower_at == st.a ? st.lower_mass * ratio(st.a) : st.lower_mass;  // m(a + 1)
     double before = st.fa;  // F(v − 1), exact for v = a + 1
     double v = st.a + 1;
     for (; v < st.b; v += 1) {
@@ -197,7 +197,7 @@ double crossing_from_below(const SumStretch& st, Ratio ratio, double u) {
 template <class Ratio>
 double crossing_from_above(const SumStretch& st, Ratio ratio, double u) {
     const SumBound bound = sum_bound(st);
-    double mass = st.mass_at_b;
+    double mass = st.upper_at == st.b ? st.upper_mass : st.upper_mass * (1 / ratio(st.b));  // m(b)
     double after = st.fb;  // F(v), exact for v = b
     double v = st.b;
     for (; v > st.a + 1; v -= 1) {
@@ -226,7 +226,7 @@ double certified_crossing(const DistSlot& s, const SumStretch& st, double u) {
     // From the end nearer to u (the masses of a stretch are close to equal),
     // or from the only end with an estimate.
     const bool nearer_below = u - st.fa < st.fb - u;
-    const bool from_below = estimable(st.mass_after_a) && (nearer_below || !estimable(st.mass_at_b));
+    const bool from_below = estimable(st.lower_mass) && (nearer_below || !estimable(st.upper_mass));
     return with_mass_ratio(s, [&](auto ratio) {
         return from_below ? crossing_from_below(st, ratio, u) : crossing_from_above(st, ratio, u);
     });

@@ -280,10 +280,13 @@ struct SumStretch {
     double fa;
     double b;
     double fb;
-    // Estimates of the masses at a + 1 and at b, from checkpoints' floats and
-    // the type's ratio; 0 where there is none.
-    double mass_after_a;
-    double mass_at_b;
+    // The masses recorded at the two ends (a checkpoint's float): the lower
+    // one at lower_at (a or a + 1), the upper one at upper_at (b or b + 1);
+    // 0 where there is none.
+    double lower_mass;
+    double lower_at;
+    double upper_mass;
+    double upper_at;
 };
 
 // Relative error allowed for a mass estimated from a recorded mass by the

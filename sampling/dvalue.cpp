@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "eval/eval.h"
-#include "eval/mass_ratio.h"
 #include "interface/catalogue.h"
 #include "sampling/sampling.h"
 #include "special/special.h"
@@ -199,22 +198,18 @@ bool draw_checkpoints_hold(const DistSlot& s, const MassCheckpoints<N>& c) {
     return checkpoints_hold(s, c, 0, 0);
 }
 
-// The mass at a + 1 from the float recorded for a by the type's ratio, and the
-// mass at b from the one recorded for b + 1 (what the next stretch needs).
-double mass_after(const DistSlot& s, double a, float recorded) { return recorded * mass_ratio(s, a); }
-double mass_before(const DistSlot& s, double b, float recorded) { return recorded / mass_ratio(s, b); }
-
 // The stretch of the walk above the table between checkpoint j (or the
 // table's end, for j = -1) and checkpoint j + 1, which must exist. Entry k
 // holds the sum through origin + (k + 1) stride − 1 and the mass added there.
 SumStretch stretch_above(const DistSlot& s, const MassCheckpoints<kDrawCheckpoints>& c, int j) {
     const int last = s.table_count - 1;
     const double b = c.origin + checkpoint_walked(c, j + 1) - 1;
-    SumStretch st{s.table_x[last], s.table_p[last], b, c.sum[j + 1], 0, c.mass[j + 1]};
+    SumStretch st{s.table_x[last], s.table_p[last], b, c.sum[j + 1], 0, 0, c.mass[j + 1], b};
     if (j >= 0) {
         st.a = c.origin + checkpoint_walked(c, j) - 1;
         st.fa = c.sum[j];
-        st.mass_after_a = mass_after(s, st.a, c.mass[j]);
+        st.lower_mass = c.mass[j];
+        st.lower_at = st.a;
     }
     return st;
 }
@@ -225,11 +220,12 @@ SumStretch stretch_above(const DistSlot& s, const MassCheckpoints<kDrawCheckpoin
 // mass of the value above it, the last one taken off.
 SumStretch stretch_below(const DistSlot& s, const MassCheckpoints<kDrawCheckpoints>& c, int j) {
     const double a = c.origin - checkpoint_walked(c, j + 1);
-    SumStretch st{a, c.sum[j + 1], s.table_x[0], s.table_p[0], c.mass[j + 1], 0};
+    SumStretch st{a, c.sum[j + 1], s.table_x[0], s.table_p[0], c.mass[j + 1], a + 1, 0, 0};
     if (j >= 0) {
         st.b = c.origin - checkpoint_walked(c, j);
         st.fb = c.sum[j];
-        st.mass_at_b = mass_before(s, st.b, c.mass[j]);
+        st.upper_mass = c.mass[j];
+        st.upper_at = st.b + 1;
     }
     return st;
 }
