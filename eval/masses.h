@@ -326,11 +326,6 @@ int leading_run(const double* a, int n, Passes passes) {
     int len = n;
     while (len > 1) {
         const int half = len / 2;
-        // Both entries the next step may read are fetched while this one
-        // waits for its own: the halving is a chain of loads.
-        const int next = (len - half) / 2;
-        __builtin_prefetch(base + next);
-        __builtin_prefetch(base + half + next);
         base = passes(base[half]) ? base + half : base;
         len -= half;
     }
