@@ -2,9 +2,11 @@
 // window or a table, and the start of the masses that have not underflowed.
 #include "eval/masses.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "eval/mass_ratio.h"
 #include "interface/catalogue.h"
 
 namespace kvz {
@@ -140,6 +142,94 @@ double skip_zero_masses(const DistSlot& s, double first, double last) {
             hi = mid;
     }
     return hi;
+}
+
+namespace {
+
+// Masses below this are not estimated (near underflow the library's masses
+// lose their relative precision).
+constexpr double kSmallestEstimatedMass = 1e-250;
+
+bool estimable(double mass) { return mass >= kSmallestEstimatedMass && mass <= 1; }
+
+// The bound on |estimated sum − exact sum| after `steps` masses whose
+// estimates add up to `estimated`: kMassEstimateError of them, and for each
+// step the rounding of both sums (2^-53 of at most twice the larger end's
+// magnitude, each) with room for the rounding of the comparison itself.
+struct SumBound {
+    double per_step;
+    double at(double estimated, double steps) const {
+        return kMassEstimateError * estimated + steps * per_step;
+    }
+};
+
+SumBound sum_bound(const SumStretch& st) { return {0x1p-49 * std::max(std::fabs(st.fa), std::fabs(st.fb))}; }
+
+// The estimated sums find where u crosses them; as the exact sums never
+// decrease, the crossing is certain once the two sums on either side of it
+// are, whatever the estimates before them.
+
+// Adds the masses up from F(a) to the first sum reaching u.
+template <class Ratio>
+double crossing_from_below(const SumStretch& st, Ratio ratio, double u) {
+    const SumBound bound = sum_bound(st);
+    double mass = st.lower_at == st.a ? st.lower_mass * ratio(st.a) : st.lower_mass;  // m(a + 1)
+    double before = st.fa;  // F(v − 1), exact for v = a + 1
+    double v = st.a + 1;
+    for (; v < st.b; v += 1) {
+        if (v > st.a + 1) mass *= ratio(v - 1);
+        if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
+        const double sum = before + mass;  // F(v), after v − a masses
+        if (u <= sum) {
+            if (!(u <= sum - bound.at(sum - st.fa, v - st.a))) return std::numeric_limits<double>::quiet_NaN();
+            break;
+        }
+        before = sum;
+    }
+    // F(v) reaches u (certainly, or F(b) exactly); F(v − 1) must be below it.
+    if (v > st.a + 1 && !(u > before + bound.at(before - st.fa, v - 1 - st.a))) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return v;
+}
+
+// Takes the masses off from F(b) to the first sum below u.
+template <class Ratio>
+double crossing_from_above(const SumStretch& st, Ratio ratio, double u) {
+    const SumBound bound = sum_bound(st);
+    double mass = st.upper_at == st.b ? st.upper_mass : st.upper_mass * (1 / ratio(st.b));  // m(b)
+    double after = st.fb;  // F(v), exact for v = b
+    double v = st.b;
+    for (; v > st.a + 1; v -= 1) {
+        // m(v) = m(v + 1) / r(v); the reciprocal is formed apart from the
+        // chain of masses, which then waits on a product only.
+        if (v < st.b) mass *= 1 / ratio(v);
+        if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
+        const double sum = after - mass;  // F(v − 1), after b − v + 1 masses
+        if (u > sum) {
+            if (!(u > sum + bound.at(st.fb - sum, st.b - v + 1))) return std::numeric_limits<double>::quiet_NaN();
+            break;
+        }
+        after = sum;
+    }
+    // F(v − 1) is below u (certainly, or F(a) exactly); F(v) must reach it.
+    if (v < st.b && !(u <= after - bound.at(st.fb - after, st.b - v))) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return v;
+}
+
+}  // namespace
+
+double certified_crossing(const DistSlot& s, const SumStretch& st, double u) {
+    if (!(st.fa < u && u <= st.fb && st.a < st.b)) return std::numeric_limits<double>::quiet_NaN();
+    // From the end nearer to u (the masses of a stretch are close to equal),
+    // or from the only end with an estimate.
+    const bool nearer_below = u - st.fa < st.fb - u;
+    const bool from_below = estimable(st.lower_mass) && (nearer_below || !estimable(st.upper_mass));
+    return with_mass_ratio(s, [&](auto ratio) {
+        return from_below ? crossing_from_below(st, ratio, u) : crossing_from_above(st, ratio, u);
+    });
 }
 
 double search_end(const DistSlot& s, double start, double sum) {

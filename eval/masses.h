@@ -221,6 +221,7 @@ public:
         }
         held_ = true;
         held_sum_ = sum;
+        held_mass_ = mass;
     }
 
     // The walk ended by its own rules at `v`, the last value it took, with
@@ -240,11 +241,17 @@ private:
         if (c_.count == N) {
             // Full: keep the entries at even multiples of the stride. This
             // value, an odd multiple of the old stride, is not one of them.
-            for (int k = 0; k < N / 2; ++k) c_.sum[k] = c_.sum[2 * k + 1];
+            for (int k = 0; k < N / 2; ++k) {
+                c_.sum[k] = c_.sum[2 * k + 1];
+                c_.mass[k] = c_.mass[2 * k + 1];
+            }
             c_.count = N / 2;
             c_.stride *= 2;
         } else {
             c_.sum[c_.count] = held_sum_;
+            c_.mass[c_.count] = held_mass_ <= std::numeric_limits<float>::max()
+                                    ? static_cast<float>(held_mass_)
+                                    : std::numeric_limits<float>::infinity();
             ++c_.count;
         }
         due_ = (c_.count + 1) * c_.stride;
@@ -256,42 +263,128 @@ private:
     double due_;     // the count at which the next entry falls due
     bool held_ = false;
     double held_sum_ = 0;
+    double held_mass_ = 0;
 };
+
+// A stretch of a walk's running sum between two points where it is known
+// exactly (two checkpoints, or the table's end and a checkpoint): F(a) and
+// F(b) at whole numbers a < b, with F non-decreasing and F(v) − F(v − 1) the
+// mass at v up to the rounding of one addition or subtraction. The walk took
+// every mass of the stretch without stopping by any rule of its own, so that
+// where the walk of a u with F(a) < u <= F(b) stops depends on u alone: at
+// the v with F(v − 1) < u <= F(v) (an upward walk stops at the first sum
+// reaching u, a downward one at the first value whose take-off leaves the
+// sum below u; both are that v).
+struct SumStretch {
+    double a;
+    double fa;
+    double b;
+    double fb;
+    // The masses recorded at the two ends (a checkpoint's float): the lower
+    // one at lower_at (a or a + 1), the upper one at upper_at (b or b + 1);
+    // 0 where there is none.
+    double lower_mass;
+    double lower_at;
+    double upper_mass;
+    double upper_at;
+};
+
+// Relative error allowed for a mass estimated from a recorded mass by the
+// type's ratio (mass_ratio) against the library's own mass there. It covers
+// the float the estimate starts from (6e-8), the rounding of up to ~1000
+// steps of the recurrence (about 1e-13) and the library's masses' departure
+// from the exact recurrence: the estimate carried up to 1024 steps from a
+// library mass, against the library's masses over the whole walks beyond the
+// table of Poisson means 1e6 to 1e8, binomial n 5000 to 1e8, geometric,
+// logarithmic series and hypergeometric slots (direct formulas and
+// saddle-point logarithms alike), departs by at most 1.2e-12 relative (the
+// binomial's direct formula at n 5000; 5e-15 to 2e-13 elsewhere);
+// MassRatiosFollowTheLibrarysMasses in tests/sampling/fast_paths_test.cpp
+// keeps it below a hundredth of this bound. A generous bound costs only
+// draws falling undecided (about 2e-5 of those beyond the table), which then
+// take the exact walk.
+constexpr double kMassEstimateError = 1e-6;
+
+// Where the walk of u stops in the stretch, without forming its masses: the
+// masses are estimated by the type's ratio from the nearer end, and the sums
+// F(v) by adding them up (or taking them off from F(b)), with a bound on
+// their distance from the exact sums (kMassEstimateError of the masses
+// estimated, plus the rounding of both sums). The answer is given only where
+// the bound leaves no doubt on either side of the crossing; not a number
+// otherwise (u outside (F(a), F(b)], no estimate to start from, masses the
+// estimate cannot hold, or u within the bound of a sum), for the caller to
+// walk the exact masses instead.
+double certified_crossing(const DistSlot& s, const SumStretch& stretch, double u);
+
+// How many of the first n entries of `a` pass `passes`, which holds for a
+// leading run of them and for none after it. Halves without branches on the
+// data (whose outcomes a processor cannot predict).
+template <class Passes>
+int leading_run(const double* a, int n, Passes passes) {
+    if (n <= 0) return 0;
+    const double* base = a;
+    int len = n;
+    while (len > 1) {
+        const int half = len / 2;
+        base = passes(base[half]) ? base + half : base;
+        len -= half;
+    }
+    return static_cast<int>(base - a) + (passes(*base) ? 1 : 0);
+}
+
+// The guide's bucket of x: 0 for what lies before the first bucket (and for a
+// value that is not a number), the last for what lies past it. Never
+// decreases along the walk's order.
+inline int guide_bucket(const CheckpointGuide& g, double x) {
+    const double w = (x - g.origin) * g.scale;
+    if (!(w >= 0)) return 0;
+    return w < kCheckpointGuideBuckets ? static_cast<int>(w) : kCheckpointGuideBuckets - 1;
+}
+
+// Builds the guide to the checkpoints' sums, which run from near `origin`
+// in the direction of `rising`; none when they span no width.
+template <int N>
+void build_checkpoint_guide(const MassCheckpoints<N>& c, double origin, bool rising, CheckpointGuide& g) {
+    g.ready = 0;
+    if (c.count <= 0) return;
+    const double span = rising ? c.sum[c.count - 1] - origin : origin - c.sum[c.count - 1];
+    if (!(span > 0) || !std::isfinite(span)) return;
+    g.origin = origin;
+    g.scale = (rising ? kCheckpointGuideBuckets : -kCheckpointGuideBuckets) / span;
+    int k = 0;
+    for (int j = 0; j <= kCheckpointGuideBuckets; ++j) {
+        while (k < c.count && guide_bucket(g, c.sum[k]) < j) ++k;
+        g.first[j] = static_cast<std::uint16_t>(k);
+    }
+    g.first[kCheckpointGuideBuckets] = static_cast<std::uint16_t>(c.count);
+    g.count = c.count;
+    g.ready = 1;
+}
+
+// The leading run of entries passing `passes` (see leading_run), searched in
+// the guide's bucket of u alone where the guide holds: an entry in an
+// earlier bucket passes (it lies before u in the walk's order), one in a
+// later bucket does not.
+template <int N, class Passes>
+int guided_leading_run(const MassCheckpoints<N>& c, const CheckpointGuide* g, double u, Passes passes) {
+    if (g == nullptr || !g->ready || g->count != c.count) return leading_run(c.sum, c.count, passes);
+    const int j = guide_bucket(*g, u);
+    const int from = g->first[j];
+    return from + leading_run(c.sum + from, g->first[j + 1] - from, passes);
+}
 
 // The last checkpoint of an upward walk whose sum is below u (the walk
 // passed it for u), or -1 for none. The sums never decrease.
 template <int N>
-int last_checkpoint_below(const MassCheckpoints<N>& c, double u) {
-    int lo = 0;
-    int len = c.count;
-    while (len > 0) {
-        const int half = len / 2;
-        if (c.sum[lo + half] < u) {
-            lo += half + 1;
-            len -= half + 1;
-        } else {
-            len = half;
-        }
-    }
-    return lo - 1;
+int last_checkpoint_below(const MassCheckpoints<N>& c, double u, const CheckpointGuide* g = nullptr) {
+    return guided_leading_run(c, g, u, [u](double sum) { return sum < u; }) - 1;
 }
 
 // The last checkpoint of a downward walk whose sum is at least u, or -1 for
 // none. The sums never increase.
 template <int N>
-int last_checkpoint_reaching(const MassCheckpoints<N>& c, double u) {
-    int lo = 0;
-    int len = c.count;
-    while (len > 0) {
-        const int half = len / 2;
-        if (c.sum[lo + half] >= u) {
-            lo += half + 1;
-            len -= half + 1;
-        } else {
-            len = half;
-        }
-    }
-    return lo - 1;
+int last_checkpoint_reaching(const MassCheckpoints<N>& c, double u, const CheckpointGuide* g = nullptr) {
+    return guided_leading_run(c, g, u, [u](double sum) { return sum >= u; }) - 1;
 }
 
 }  // namespace kvz

@@ -43,7 +43,28 @@ struct MassCheckpoints {
     double range_first;
     double range_last;
     double sum[Capacity];
+    // The mass the walk added (or took off) last to reach each entry, rounded
+    // to float. Only a starting point for estimating the masses next to an
+    // entry by their ratios (a bound on the estimate's error decides whether
+    // it is used), so float's 24 bits are plenty at half the storage.
+    float mass[Capacity];
 };
+// A guide to checkpoints whose sums precalc no longer changes: the walk's
+// sums mapped onto kCheckpointGuideBuckets buckets of equal width, by
+// (sum − origin) × scale (scale negative for a walk whose sums fall, so that
+// the buckets follow the walk's order), and first[j] counting the entries in
+// the buckets before j. The entries a u in bucket j can lie between are then
+// first[j] .. first[j + 1]. Valid while `ready` is set and the checkpoints
+// still hold `count` entries.
+constexpr int kCheckpointGuideBuckets = 512;
+struct CheckpointGuide {
+    Flag ready;
+    int count;
+    double origin;
+    double scale;
+    std::uint16_t first[kCheckpointGuideBuckets + 1];
+};
+
 // Checkpoints per direction of the walks of a discrete draw beyond its table,
 // and of the sums behind get_pdf_f.
 constexpr int kDrawCheckpoints = 2048;
@@ -158,6 +179,8 @@ struct DistSlot {
     // precalc as far as a uniform of the generator reaches.
     MassCheckpoints<kDrawCheckpoints> walk_above;
     MassCheckpoints<kDrawCheckpoints> walk_below;
+    CheckpointGuide walk_above_guide;
+    CheckpointGuide walk_below_guide;
     // The sum of masses behind the cumulative probability the host asks
     // for, recorded as its calls walk it; cleared by dinitialise.
     MassCheckpoints<kSumCheckpoints> sum_checkpoints;

@@ -198,14 +198,53 @@ bool draw_checkpoints_hold(const DistSlot& s, const MassCheckpoints<N>& c) {
     return checkpoints_hold(s, c, 0, 0);
 }
 
-// The walks beyond the table, taken up at the furthest checkpoint precalc
-// recorded that the walk for u passes (the same sums, so the same value).
+// The stretch of the walk above the table between checkpoint j (or the
+// table's end, for j = -1) and checkpoint j + 1, which must exist. Entry k
+// holds the sum through origin + (k + 1) stride − 1 and the mass added there.
+SumStretch stretch_above(const DistSlot& s, const MassCheckpoints<kDrawCheckpoints>& c, int j) {
+    const int last = s.table_count - 1;
+    const double b = c.origin + checkpoint_walked(c, j + 1) - 1;
+    SumStretch st{s.table_x[last], s.table_p[last], b, c.sum[j + 1], 0, 0, c.mass[j + 1], b};
+    if (j >= 0) {
+        st.a = c.origin + checkpoint_walked(c, j) - 1;
+        st.fa = c.sum[j];
+        st.lower_mass = c.mass[j];
+        st.lower_at = st.a;
+    }
+    return st;
+}
+
+// The stretch of the walk below the table between checkpoint j + 1, which
+// must exist, and checkpoint j (or the table's first entry, for j = -1).
+// Entry k holds the probability through origin − (k + 1) stride, with the
+// mass of the value above it, the last one taken off.
+SumStretch stretch_below(const DistSlot& s, const MassCheckpoints<kDrawCheckpoints>& c, int j) {
+    const double a = c.origin - checkpoint_walked(c, j + 1);
+    SumStretch st{a, c.sum[j + 1], s.table_x[0], s.table_p[0], c.mass[j + 1], a + 1, 0, 0};
+    if (j >= 0) {
+        st.b = c.origin - checkpoint_walked(c, j);
+        st.fb = c.sum[j];
+        st.upper_mass = c.mass[j];
+        st.upper_at = st.b + 1;
+    }
+    return st;
+}
+
+// The walks beyond the table. Between two checkpoints precalc recorded the
+// value is settled by the masses' estimates where they leave no doubt
+// (certified_crossing); otherwise the walk is taken up at the furthest
+// checkpoint the walk for u passes (the same sums, so the same value).
 // Kept out of line: a draw that ends inside the table stays a short call.
 [[gnu::noinline]] double walk_down(const DistSlot& s, double u) {
     const MassCheckpoints<kDrawCheckpoints>& c = s.walk_below;
     if (draw_checkpoints_hold(s, c)) {
         const DiscreteRange r{c.range_first, c.range_last};
-        if (const int j = last_checkpoint_reaching(c, u); j >= 0) {
+        const int j = last_checkpoint_reaching(c, u, &s.walk_below_guide);
+        if (j + 1 < c.count) {
+            const double v = certified_crossing(s, stretch_below(s, c, j), u);
+            if (!std::isnan(v)) return v;
+        }
+        if (j >= 0) {
             const double walked = checkpoint_walked(c, j);
             return walk_down_from(s, r, c.origin - walked, c.sum[j], walked, u, kNothingSeen);
         }
@@ -221,7 +260,12 @@ bool draw_checkpoints_hold(const DistSlot& s, const MassCheckpoints<N>& c) {
     const int last = s.table_count - 1;
     DiscreteRange r{c.range_first, c.range_last};
     if (draw_checkpoints_hold(s, c)) {
-        if (const int j = last_checkpoint_below(c, u); j >= 0) {
+        const int j = last_checkpoint_below(c, u, &s.walk_above_guide);
+        if (j + 1 < c.count) {
+            const double v = certified_crossing(s, stretch_above(s, c, j), u);
+            if (!std::isnan(v)) return v;
+        }
+        if (j >= 0) {
             const double walked = checkpoint_walked(c, j);
             const double at = c.origin + walked - 1;
             return walk_up_from(s, r, at + 1, c.sum[j], density_across_cut(s, at), walked, u, kNothingSeen);
@@ -244,27 +288,10 @@ int first_reaching(const DistSlot& s, double u) {
         }
         return n;
     }
-    const double* base = s.table_p;
-    int len = n;
-    while (len > 1) {
-        const int half = len / 2;
-        base = base[half] < u ? base + half : base;
-        len -= half;
-    }
-    return static_cast<int>(base - s.table_p) + (*base < u ? 1 : 0);
+    return leading_run(s.table_p, n, [u](double p) { return p < u; });
 }
 
-// First entry whose cumulative probability reaches u. A table that covers
-// only part of its range (see precalc) hands the remainder to the walks; a u
-// beyond the summed mass gives the range's last value.
-double sample_discrete_table(const DistSlot& s) {
-    const double u = rng();
-    if (s.table_count <= 0) return 0.0;
-    const int i = first_reaching(s, u);
-    if (i == s.table_count) return walk_up(s, u);
-    if (i == 0) return walk_down(s, u);
-    return s.table_x[i];
-}
+double sample_discrete_table(const DistSlot& s) { return discrete_table_value(s, rng()); }
 
 // A u inside the table's probabilities needs no extension (both extensions
 // would leave the table as it is and succeed).
@@ -310,9 +337,25 @@ void cdf_table_batch(DistSlot& s, double* out, int count) {
 
 }  // namespace
 
+// First entry whose cumulative probability reaches u. A table that covers
+// only part of its range (see precalc) hands the remainder to the walks; a u
+// beyond the summed mass gives the range's last value.
+double discrete_table_value(const DistSlot& s, double u) {
+    if (s.table_count <= 0) return 0.0;
+    // Beyond an ordered table's ends the search is known to give its ends.
+    if (s.table_ordered && u > s.table_p[s.table_count - 1]) return walk_up(s, u);
+    if (s.table_ordered && u <= s.table_p[0]) return walk_down(s, u);
+    const int i = first_reaching(s, u);
+    if (i == s.table_count) return walk_up(s, u);
+    if (i == 0) return walk_down(s, u);
+    return s.table_x[i];
+}
+
 void record_table_walks(DistSlot& s) {
     s.walk_above.ready = 0;
     s.walk_below.ready = 0;
+    s.walk_above_guide.ready = 0;
+    s.walk_below_guide.ready = 0;
     if (s.table_count <= 0) return;
     const DiscreteRange r = discrete_range(s);
     const int last = s.table_count - 1;
@@ -324,6 +367,7 @@ void record_table_walks(DistSlot& s) {
     CheckpointRecorder above(s.walk_above, true);
     walk_up_from(s, r, s.table_x[last] + 1.0, s.table_p[last], mass_before_walk_up(s), 0, kLargestUniform,
                  [&](double c, double mass) { above.visit(c, mass); });
+    build_checkpoint_guide(s.walk_above, s.table_p[last], true, s.walk_above_guide);
     if (s.table_x[0] > r.first) {
         restart_checkpoints(s, s.walk_below, 0, 0, s.table_x[0]);
         s.walk_below.range_first = r.first;
@@ -331,6 +375,7 @@ void record_table_walks(DistSlot& s) {
         CheckpointRecorder below(s.walk_below, true);
         walk_down_from(s, r, s.table_x[0], s.table_p[0], 0, kSmallestUniform,
                        [&](double c, double mass) { below.visit(c, mass); });
+        build_checkpoint_guide(s.walk_below, s.table_p[0], false, s.walk_below_guide);
     }
 }
 

@@ -125,6 +125,9 @@ void precalc(DistSlot& s);
 // Records the checkpoints of the walks a discrete draw takes beyond the two
 // ends of its table (a table covering part of its range); clears them first.
 void record_table_walks(DistSlot& s);
+// The value a draw from a discrete table gives for the uniform u (the
+// method behind dvalue for such a slot).
+double discrete_table_value(const DistSlot& s, double u);
 bool table_extend_down(DistSlot& s, double u);
 bool table_extend_up(DistSlot& s, double u);
 

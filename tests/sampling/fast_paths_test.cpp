@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "eval/mass_ratio.h"
 #include "sampling/stratum_search.h"
 #include "sampling_fixtures.h"
 
@@ -323,19 +324,55 @@ bool walk_ordered(const PlainWalk& w, bool rising) {
     return true;
 }
 
-TEST(FastPaths, DiscreteDrawsBeyondTheTableEqualTheWalkMassByMass) {
-    const SlotSetup setups[] = {
+// Slots whose draws walk beyond their tables.
+const std::vector<SlotSetup>& far_walk_setups() {
+    static const std::vector<SlotSetup> setups = {
         {kPoisson, {{&DistSlot::mean, 1e6}}},
+        {kPoisson, {{&DistSlot::mean, 1e7}}},
         {kPoisson, {{&DistSlot::mean, 1e8}}},  // the checkpoints thinned several times
         {kBinomial, {{&DistSlot::p, 0.3}}, 10000000},
+        {kBinomial, {{&DistSlot::p, 0.4}}, 100000000},
         {kBinomial, {{&DistSlot::p, 0.5}}, 5000},  // short walks: every mass a checkpoint
         {kPoisson, {{&DistSlot::mean, 1e6}}, 0, true, 998500.0, true, 1003000.0},  // truncated
         {kGeometric, {{&DistSlot::p, 1e-4}}},  // the walk below reaches the range's start
         {kLogSeries, {{&DistSlot::shape_a, 0.999}}},
+        {kLogSeries, {{&DistSlot::shape_a, 0.99999}}},
         {kHypergeometric, {{&DistSlot::pop, 2e6}, {&DistSlot::popsuc, 8e5}, {&DistSlot::sam, 5e5}}},
+        {kHypergeometric, {{&DistSlot::pop, 1e9}, {&DistSlot::popsuc, 3e8}, {&DistSlot::sam, 2e7}}},
         {kBinomial, {{&DistSlot::p, 1.5}}, 5000},  // masses that are no number
     };
-    for (const auto& setup : setups) {
+    return setups;
+}
+
+// The draw's value for u against the plain walks' bit for bit: u at every
+// running sum of either walk and at the doubles beside it (where a value
+// decided from estimated masses would first go wrong), and at random u.
+void expect_value_at_any_uniform(const DistSlot& s, const PlainWalk& up, const PlainWalk& down) {
+    std::vector<double> us;
+    const auto around = [&us](double c) {
+        for (double u : {c, std::nextafter(c, 0.0), std::nextafter(c, 2.0)}) {
+            if (u >= kSmallestUniform && u <= kLargestUniform) us.push_back(u);
+        }
+    };
+    for (double c : up.sum) around(c);
+    for (double c : down.sum) around(c);
+    std::uint64_t x = 88172645463325252u;
+    for (int k = 0; k < 20000; ++k) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        around(kSmallestUniform + (x >> 11) * 0x1p-53 * (kLargestUniform - kSmallestUniform));
+    }
+    for (double u : us) {
+        const double drawn = discrete_table_value(s, u);
+        const double plain = plain_discrete_draw(s, up, down, u);
+        ASSERT_TRUE(std::memcmp(&drawn, &plain, sizeof(double)) == 0)
+            << "u " << std::hexfloat << u << std::defaultfloat << ": " << drawn << " " << plain;
+    }
+}
+
+TEST(FastPaths, DiscreteDrawsBeyondTheTableEqualTheWalkMassByMass) {
+    for (const auto& setup : far_walk_setups()) {
         SCOPED_TRACE(::testing::Message() << "dtype " << setup.dtype << " n " << setup.n << " "
                                           << (setup.fields.empty() ? 0 : setup.fields[0].second));
         auto s = prepared(setup);
@@ -345,6 +382,9 @@ TEST(FastPaths, DiscreteDrawsBeyondTheTableEqualTheWalkMassByMass) {
         const PlainWalk down = s->table_x[0] > r.first ? plain_walk_down(*s, r) : PlainWalk{{}, {}, 0};
         ASSERT_TRUE(walk_ordered(up, true));
         ASSERT_TRUE(walk_ordered(down, false));
+        // The draws find their checkpoints through the guides.
+        EXPECT_TRUE(s->walk_above.count == 0 || s->walk_above_guide.ready);
+        EXPECT_TRUE(s->walk_below.count == 0 || s->walk_below_guide.ready);
         // Every generator output next to a running sum of either walk (where
         // the value drawn changes), and a sweep through all outputs.
         std::vector<std::uint32_t> t;
@@ -365,6 +405,35 @@ TEST(FastPaths, DiscreteDrawsBeyondTheTableEqualTheWalkMassByMass) {
             const double plain = plain_discrete_draw(*s, up, down, (k + 1.0) / 16777218.0);
             ASSERT_TRUE(std::memcmp(&drawn, &plain, sizeof(double)) == 0) << "t " << k << ": " << drawn << " " << plain;
         }
+        expect_value_at_any_uniform(*s, up, down);
+    }
+}
+
+// The masses the draws estimate by the type's ratio from a recorded one
+// follow the library's own masses well within kMassEstimateError over the
+// values the walks reach, as far from their start as checkpoints lie apart.
+TEST(FastPaths, MassRatiosFollowTheLibrarysMasses) {
+    constexpr int kReach = 1024;  // the widest stride of the checkpoints
+    for (const auto& setup : far_walk_setups()) {
+        auto s = prepared(setup);
+        SCOPED_TRACE(::testing::Message() << "dtype " << setup.dtype << " n " << setup.n);
+        const DiscreteRange r = discrete_range(*s);
+        const PlainWalk up = plain_walk_up(*s, r);
+        const PlainWalk down = s->table_x[0] > r.first ? plain_walk_down(*s, r) : PlainWalk{{}, {}, 0};
+        double worst = 0;
+        for (const PlainWalk* w : {&up, &down}) {
+            for (size_t i = 0; i < w->value.size(); i += 97) {
+                const double start = w->value[i];
+                double mass = density_across_cut(*s, start);
+                for (int k = 1; k <= kReach && std::isfinite(mass) && mass > 1e-250; ++k) {
+                    mass *= mass_ratio(*s, start + k - 1);
+                    const double exact = density_across_cut(*s, start + k);
+                    if (!(exact > 1e-250) || !std::isfinite(mass)) break;
+                    worst = std::max(worst, std::fabs(mass / exact - 1));
+                }
+            }
+        }
+        EXPECT_LT(worst, kMassEstimateError / 100);
     }
 }
 
