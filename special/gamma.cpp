@@ -92,7 +92,9 @@ double incomplete_gamma_given(double a, double x, double log_gamma_a) {
 }
 
 double normal_integral(double z) {
-    double v = incomplete_gamma(0.5, z * z / 2);
+    // ln Γ(1/2) as log_gamma gives it, worked out once rather than on every call.
+    static const double log_gamma_half = log_gamma(0.5);
+    double v = incomplete_gamma_given(0.5, z * z / 2, log_gamma_half);
     if (z < 0) v = -v;
     return (v + 1) * 0.5;
 }
