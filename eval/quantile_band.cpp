@@ -20,7 +20,9 @@ constexpr double kEndless = std::numeric_limits<double>::infinity();
 // quantiles, evenly in probability and in x, and far out in the tails)
 // against SciPy, and docs/accuracy.md lists the figures. The normal goes
 // through the incomplete gamma function P(1/2, z²/2), whose series and
-// continued fraction stop at a relative change of 3e-7: worst 1.62e-8. The
+// continued fraction stop at a relative change of 3e-7: worst 1.62e-8, for
+// every z; the lognormal is that function at z = (ln x − lmean) / lstdev,
+// plus the roundings of z (log_z_rounding). The
 // gamma's error grows with the shape (1.2e-7 up to 20, 5.0e-7 at 300) until
 // the 100-term limit of the series cuts it short (1e-5 at 514); the beta's
 // stays below 5.5e-8 for shapes from 0.1 to 1000; the Student t's below
@@ -35,6 +37,7 @@ struct ErrorBoundRow {
 
 constexpr ErrorBoundRow kErrorBounds[] = {
     {kNormal, 0, 0, 2.5e-8},
+    {kLognormal, 0, 0, 2.5e-8},
     {kGamma, 0.05, 20, 2e-7},
     {kGamma, 20, 300, 8e-7},
     {kBeta, 0.1, 1000, 1e-7},
@@ -59,6 +62,16 @@ constexpr int kMaxAnchorValues = 4;
 constexpr int kMaxReachTries = 4;
 constexpr double kFirstStepPad = 2e-4;
 
+// How far the lognormal's computed z = (ln x − lmean) / lstdev can move F
+// from Φ at the exact z: the logarithm (within an ulp), the subtraction and
+// the division each round, wherever F is not yet 0 or 1 (|z| < 40, so
+// |ln x| < |lmean| + 40 lstdev), and Φ changes by at most 0.4 per unit of z.
+double log_z_rounding(const DistSlot& s) {
+    const double log_x = std::fabs(s.lmean) + 40 * s.lstdev;
+    const double in_z = (0x1p-52 * log_x + 0x1p-53 * (log_x + std::fabs(s.lmean))) / s.lstdev + 40 * 0x1p-53;
+    return 0.4 * 2 * in_z;  // doubled for the roundings not counted one by one
+}
+
 bool shape_in(double v, const ErrorBoundRow& row) { return v >= row.shape_min && v <= row.shape_max; }
 
 // The bound for the slot's type and parameters, or NaN where none holds.
@@ -66,10 +79,17 @@ double error_bound(const DistSlot& s, int base) {
     constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
     for (const ErrorBoundRow& row : kErrorBounds) {
         if (row.base != base) continue;
-        if (base != kNormal && !shape_in(s.shape_a, row)) continue;
+        if (base != kNormal && base != kLognormal && !shape_in(s.shape_a, row)) continue;
         switch (base) {
             case kNormal:
                 return std::isfinite(s.mean) && s.stdev > 0 && std::isfinite(s.stdev) ? row.bound : kNone;
+            case kLognormal:
+                // An e^lmean that overflows or underflows leaves the band
+                // without a reference density, so |lmean| < 745 where it
+                // serves, and the kernels keep their relative precision.
+                return std::isfinite(s.lmean) && s.lstdev > 0 && std::isfinite(s.lstdev)
+                           ? row.bound + log_z_rounding(s)
+                           : kNone;
             case kGamma:
                 return s.scale > 0 && std::isfinite(s.scale) ? row.bound : kNone;
             case kBeta:
@@ -102,6 +122,8 @@ double density_mode(const DistSlot& s, int base) {
         }
         case kStudentT:
             return 0.0;
+        case kLognormal:
+            return std::exp(s.lmean - s.lstdev * s.lstdev);
         default:
             return s.mean;
     }
@@ -123,9 +145,9 @@ QuantileBand::QuantileBand(const DistSlot& s, double p, double tolerance) {
     error_ = s.t_factor * bound + kRoundingSlack;
     mode_ = density_mode(s, base);
     support_ = type_support(s);
-    const double reference = reference_point();
-    reference_density_ = density_across_cut(s, reference);
-    reference_kernel_ = log_kernel(reference);
+    reference_ = reference_point();
+    reference_density_ = density_across_cut(s, reference_);
+    reference_kernel_ = log_kernel(reference_);
     if (!(reference_density_ > 0 && std::isfinite(reference_density_) && std::isfinite(reference_kernel_))) {
         slot_ = nullptr;
         return;
@@ -178,6 +200,8 @@ double QuantileBand::density_at(double x) const {
     for (const DensityMemo& m : memo_) {
         if (m.x == x) return m.density;
     }
+    // The kernels cancel at the reference point itself.
+    if (x == reference_) return reference_density_;
     DensityMemo& m = memo_[memo_next_];
     memo_next_ = (memo_next_ + 1) % kMemoSize;
     m = {x, reference_density_ * std::exp(log_kernel(x) - reference_kernel_)};
@@ -210,13 +234,20 @@ double QuantileBand::log_kernel(double x) const {
         }
         case kStudentT:
             return -(s.shape_a + 1) / 2 * std::log1p(x * x / s.shape_a);
+        case kLognormal: {
+            if (!(x > 0)) return -kEndless;
+            const double log_x = std::log(x);
+            const double z = (log_x - s.lmean) / s.lstdev;
+            return -0.5 * (z * z) - log_x;
+        }
         default:
             return std::numeric_limits<double>::quiet_NaN();
     }
 }
 
 // The mean, where every served density is positive and finite (0 for the
-// Student t, which may have none).
+// Student t, which may have none; the median for the lognormal, whose mean
+// overflows first).
 double QuantileBand::reference_point() const {
     const DistSlot& s = *slot_;
     switch (base_) {
@@ -226,6 +257,8 @@ double QuantileBand::reference_point() const {
             return s.shape_a * s.scale;
         case kBeta:
             return s.minimum + s.shape_a / (s.shape_a + s.shape_b) * (s.maximum - s.minimum);
+        case kLognormal:
+            return std::exp(s.lmean);
         default:
             return 0.0;
     }
@@ -272,23 +305,27 @@ double QuantileBand::mass_at_most(double x, double y) const {
 }
 
 bool QuantileBand::make_anchor(double p, Anchor& anchor) const {
-    const bool found = base_ == kNormal ? normal_anchor(p, anchor) : searched_anchor(p, anchor);
+    const bool found = base_ == kNormal || base_ == kLognormal ? normal_anchor(p, anchor) : searched_anchor(p, anchor);
     if (!found || !(anchor.low <= anchor.high)) return false;
     if (place_in_support(*slot_, anchor.at) != Place::inside) return false;
     const double d = density_at(anchor.at);
     return d > 0 && std::isfinite(d);
 }
 
-// The normal's anchor costs no cumulative value of its own: the estimate of
-// the quantile, with Φ there from the standard library.
+// The anchor of the normal and the lognormal costs no cumulative value of its
+// own: the estimate of the quantile, with Φ there from the standard library
+// (for the lognormal at the computed z, whose roundings widen the margin).
 bool QuantileBand::normal_anchor(double p, Anchor& anchor) const {
     const DistSlot& s = *slot_;
     const double u = s.t_pbelow + p / s.t_factor;
-    const double x = s.mean + s.stdev * normal_quantile_estimate(u);
+    const bool log_scale = base_ == kLognormal;
+    const double z = normal_quantile_estimate(u);
+    const double x = log_scale ? std::exp(s.lmean + s.lstdev * z) : s.mean + s.stdev * z;
     if (!std::isfinite(x)) return false;
-    const double phi = normal_cdf_reference((x - s.mean) / s.stdev);
+    const double phi = normal_cdf_reference(log_scale ? (std::log(x) - s.lmean) / s.lstdev : (x - s.mean) / s.stdev);
     const double f = (phi - s.t_pbelow) * s.t_factor;
-    const double margin = s.t_factor * phi * kReferenceTrust + kRoundingSlack;
+    const double margin =
+        s.t_factor * (phi * kReferenceTrust + (log_scale ? log_z_rounding(s) : 0.0)) + kRoundingSlack;
     anchor = {x, f - margin, f + margin};
     return std::isfinite(f);
 }

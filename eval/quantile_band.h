@@ -110,7 +110,8 @@ private:
     int base_ = 0;
     double error_ = 0;  // E in the slot's (truncated) cumulative values
     double mode_ = 0;
-    double reference_density_ = 0;  // the library's density at reference_point()
+    double reference_ = 0;          // reference_point()
+    double reference_density_ = 0;  // the library's density there
     double reference_kernel_ = 0;
     double below_edge_ = -std::numeric_limits<double>::infinity();
     double above_edge_ = std::numeric_limits<double>::infinity();

@@ -64,6 +64,12 @@ const Case kCases[] = {
     {.what = "beta 60 90", .in = {.dtype = 11, .minimum = -1, .maximum = 1, .shape_a = 60, .shape_b = 90}},
     {.what = "beta cut", .in = {.dtype = 11, .minimum = 0, .maximum = 1, .shape_a = 2, .shape_b = 3},
      .lower = 1, .t_min = 0.2, .upper = 1, .t_max = 0.7},
+    {.what = "lognormal", .in = {.dtype = 23, .lmean = 0, .lstdev = 1}},
+    {.what = "lognormal narrow far off", .in = {.dtype = 23, .lmean = 500, .lstdev = 1e-3}},
+    {.what = "lognormal wide", .in = {.dtype = 23, .lmean = -2, .lstdev = 6}},
+    {.what = "lognormal by moments", .in = {.dtype = 22, .mean = 3, .stdev = 2}},
+    {.what = "lognormal cut", .in = {.dtype = 23, .lmean = 0.5, .lstdev = 0.4},
+     .lower = 1, .t_min = 0.8, .upper = 1, .t_max = 3},
     {.what = "t 0.5", .in = {.dtype = 35, .shape_a = 0.5}},
     {.what = "t 1", .in = {.dtype = 35, .shape_a = 1}},
     {.what = "t 5", .in = {.dtype = 35, .shape_a = 5}},
@@ -115,7 +121,10 @@ TEST(QuantileBand, InitialisedStatisticsComeFromTheSameQuantiles) {
     for (const Case& c : kCases) {
         const auto s = initialised(c);
         if (s->t_min_flag || s->t_max_flag) continue;
-        EXPECT_EQ(bits(s->dmedian), bits(inverse_bisection_plain(*s, 0.5))) << c.what;
+        // The lognormal's median has a closed form.
+        if (kCumulativeAlias(s->dtype) != kLognormal) {
+            EXPECT_EQ(bits(s->dmedian), bits(inverse_bisection_plain(*s, 0.5))) << c.what;
+        }
         if (!s->min_exists) {
             EXPECT_EQ(bits(s->dminimum), bits(inverse_bisection_plain(*s, 0.005))) << c.what;
         }
