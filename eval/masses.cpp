@@ -197,13 +197,13 @@ double crossing_from_below(const SumStretch& st, Ratio ratio, double u) {
 template <class Ratio>
 double crossing_from_above(const SumStretch& st, Ratio ratio, double u) {
     const SumBound bound = sum_bound(st);
-    double mass = st.upper_at == st.b ? st.upper_mass : st.upper_mass * (1 / ratio(st.b));  // m(b)
+    double mass = st.upper_at == st.b ? st.upper_mass : st.upper_mass * ratio.inverse(st.b);  // m(b)
     double after = st.fb;  // F(v), exact for v = b
     double v = st.b;
     for (; v > st.a + 1; v -= 1) {
         // m(v) = m(v + 1) / r(v); the reciprocal is formed apart from the
         // chain of masses, which then waits on a product only.
-        if (v < st.b) mass *= 1 / ratio(v);
+        if (v < st.b) mass *= ratio.inverse(v);
         if (!estimable(mass)) return std::numeric_limits<double>::quiet_NaN();
         const double sum = after - mass;  // F(v − 1), after b − v + 1 masses
         if (u > sum) {
