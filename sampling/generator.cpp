@@ -184,12 +184,28 @@ void make_block(Generator& g) {
     g.rng_pos = 0;
 }
 
+static_assert(kLanes == 8, "the wide plain runs hold eight lanes");
+
+// The wide plain run the vector path in use has, or none.
+PlainGroups wide_plain_groups() {
+    switch (scan_path()) {
+        case ScanPath::kAvx512: return plain_groups_avx512;
+        case ScanPath::kAvx2: return plain_groups_avx2;
+        default: return nullptr;
+    }
+}
+
 // A run of the plain kind: whole groups of lanes, then single steps.
 void plain_run(Generator& g, double* out, int count) {
     std::uint32_t x = g.rng_state;
     int i = 0;
     if (count >= kLanes) {
         LaneGroup lanes(x);
+        if (const PlainGroups wide = wide_plain_groups()) {
+            const int groups = count / kLanes;
+            x = wide(lanes.z, kJumpAhead.a[kLanes - 1], kJumpAhead.c[kLanes - 1], out, groups);
+            i = groups * kLanes;
+        }
         for (; i + kLanes <= count; i += kLanes) {
             for (int k = 0; k < kLanes; ++k) out[i + k] = state_value(lanes.state(k));
             x = lanes.state(kLanes - 1);

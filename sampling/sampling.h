@@ -106,6 +106,18 @@ inline double rng_guarded() {
 // of rng(); nothing is drawn when count <= 0.
 void rng_batch(double* out, int count);
 
+// Plain runs on wide vectors (plain_lanes.h), each built for its instruction
+// set and used only where the processor has it: `groups` groups of eight
+// values into out, from eight lane states shifted up by 8 bits (lane k the
+// state k + 1 steps on) that each group moves on by the shifted eight-step
+// map jump_a, jump_c. Returns the last state written, unshifted.
+using PlainGroups = std::uint32_t (*)(std::uint32_t* lanes, std::uint32_t jump_a, std::uint32_t jump_c,
+                                      double* out, int groups);
+std::uint32_t plain_groups_avx2(std::uint32_t* lanes, std::uint32_t jump_a, std::uint32_t jump_c, double* out,
+                                int groups);
+std::uint32_t plain_groups_avx512(std::uint32_t* lanes, std::uint32_t jump_a, std::uint32_t jump_c, double* out,
+                                  int groups);
+
 // Index of the first of four interpolation points, 0 <= k <= n - 5.
 int table_locate(const double* a, int n, double u);
 // Four-point Neville interpolation of b over a at u.

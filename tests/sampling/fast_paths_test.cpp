@@ -59,8 +59,9 @@ struct ReferenceGenerator {
     }
 };
 
-// Every search path this processor runs, the one in use restored afterwards.
-class StratifiedPaths : public ::testing::Test {
+// Every vector path this processor runs (the stratified search's and the
+// plain runs'), the one in use restored afterwards.
+class VectorPaths : public ::testing::Test {
 protected:
     void TearDown() override { use_scan_path(widest_scan_path()); }
     static std::vector<ScanPath> paths() {
@@ -74,7 +75,7 @@ protected:
 
 std::uint32_t seeded_state(int seed) { return static_cast<std::uint32_t>(seed) + 327680u; }
 
-TEST_F(StratifiedPaths, BlocksEqualTheOneByOneRejection) {
+TEST_F(VectorPaths, BlocksEqualTheOneByOneRejection) {
     // Seed -327680 starts from state 0 and INT_MAX from beyond 24 bits; the
     // others are arbitrary.
     const int seeds[] = {-327680, 1, 12345, 2024, 77, 31, 5, INT_MAX};
@@ -95,9 +96,33 @@ TEST_F(StratifiedPaths, BlocksEqualTheOneByOneRejection) {
     }
 }
 
+// Plain batches of every length around whole groups of lanes, and a value
+// drawn singly between them, give the successive steps of the recurrence.
+TEST_F(VectorPaths, PlainBatchesEqualSuccessiveSteps) {
+    const int runs[] = {1, 7, 8, 9, 1000, 4099, 16, 3};
+    for (ScanPath path : paths()) {
+        use_scan_path(path);
+        for (int seed : {0, 12345, -327680, INT_MAX}) {
+            set_rng_type(0, seed);
+            std::uint32_t state = seeded_state(seed) & kLcgMask;
+            for (int n : runs) {
+                std::vector<double> got(n);
+                rng_batch(got.data(), n);
+                for (int k = 0; k < n; ++k) {
+                    state = lcg_next(state);
+                    ASSERT_EQ(got[k], state_value(state)) << "path " << int(path) << " seed " << seed << " run " << n;
+                }
+                ASSERT_EQ(generator().rng_state, state) << "path " << int(path) << " seed " << seed;
+                state = lcg_next(state);
+                ASSERT_EQ(rng(), state_value(state));
+            }
+        }
+    }
+}
+
 // Batches across block ends, single values between them, and a reseed in
 // the middle of a block give the stream the one-by-one rejection gives.
-TEST_F(StratifiedPaths, BatchesAndReseedsFollowTheSameStream) {
+TEST_F(VectorPaths, BatchesAndReseedsFollowTheSameStream) {
     const int runs[] = {700, 1, 1500, 299, 2000, 3};  // 4503 values: five blocks begun
     for (ScanPath path : paths()) {
         use_scan_path(path);
@@ -128,7 +153,7 @@ TEST_F(StratifiedPaths, BatchesAndReseedsFollowTheSameStream) {
 
 // Variates drawn one at a time and in batches take the same uniforms on
 // every path (a fresh slot each time: draws may extend its table).
-TEST_F(StratifiedPaths, VariatesAreTheSameOnEveryPath) {
+TEST_F(VectorPaths, VariatesAreTheSameOnEveryPath) {
     std::vector<double> first;
     for (ScanPath path : paths()) {
         auto s = prepared({kGamma, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, 2.0}}});
