@@ -103,10 +103,8 @@ void normal_based_batch(DistSlot& s, double* out, int count) {
     for (int start = 0; start < count; start += kNormalRun) {
         const int m = count - start < kNormalRun ? count - start : kNormalRun;
         int size[kUniformGroups] = {};
-        for (int i = 0; i < m; ++i) {
-            u[i] = rng();
-            ++size[uniform_group(u[i])];
-        }
+        rng_batch(u, m);
+        for (int i = 0; i < m; ++i) ++size[uniform_group(u[i])];
         int at[kUniformGroups];
         for (int g = 0, sum = 0; g < kUniformGroups; sum += size[g], ++g) at[g] = sum;
         for (int i = 0; i < m; ++i) order[at[uniform_group(u[i])]++] = static_cast<short>(i);
@@ -310,10 +308,13 @@ double cdf_table_value(DistSlot& s, double u) {
 
 double sample_cdf_table(DistSlot& s) { return cdf_table_value(s, rng()); }
 
-// One uniform per value, in order. The values whose u the table covers are
+// One uniform per value, in order, drawn kUniformRun at a time (nothing
+// else draws meanwhile). The values whose u the table covers are
 // interpolated together, kInterpolateLanes at a time; a u that needs the
 // table extended first has those before it finished on the table they saw.
+constexpr int kUniformRun = 256;
 void cdf_table_batch(DistSlot& s, double* out, int count) {
+    double drawn[kUniformRun];
     double u[kInterpolateLanes];
     int pending = 0;  // values out[first ..] waiting for interpolation
     int first = 0;
@@ -322,7 +323,9 @@ void cdf_table_batch(DistSlot& s, double* out, int count) {
         pending = 0;
     };
     for (int i = 0; i < count; ++i) {
-        const double v = rng();
+        const int in_run = i % kUniformRun;
+        if (in_run == 0) rng_batch(drawn, count - i < kUniformRun ? count - i : kUniformRun);
+        const double v = drawn[in_run];
         if (table_covers(s, v)) {
             if (pending == 0) first = i;
             u[pending++] = v;
