@@ -100,14 +100,18 @@ void normal_based_batch(DistSlot& s, double* out, int count) {
     double sine[kNormalRun];
     double square[kNormalRun + 1];  // radius_square for value i: of the uniform before it
     short order[kNormalRun];
+    unsigned char group[kNormalRun];
     for (int start = 0; start < count; start += kNormalRun) {
         const int m = count - start < kNormalRun ? count - start : kNormalRun;
         int size[kUniformGroups] = {};
         rng_batch(u, m);
-        for (int i = 0; i < m; ++i) ++size[uniform_group(u[i])];
+        for (int i = 0; i < m; ++i) {
+            group[i] = static_cast<unsigned char>(uniform_group(u[i]));
+            ++size[group[i]];
+        }
         int at[kUniformGroups];
         for (int g = 0, sum = 0; g < kUniformGroups; sum += size[g], ++g) at[g] = sum;
-        for (int i = 0; i < m; ++i) order[at[uniform_group(u[i])]++] = static_cast<short>(i);
+        for (int i = 0; i < m; ++i) order[at[group[i]]++] = static_cast<short>(i);
         square[0] = radius_square(s.sample_c1);
         for (int i = 0; i < m; ++i) {
             // The logarithm can run while the sine waits on the floating-point
