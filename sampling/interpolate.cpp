@@ -285,56 +285,30 @@ double table_draw_interpolate(const DistSlot& s, double u) {
     return flat ? flat_interpolate(s.table_p, s.table_x, s.table_count, u) : y;
 }
 
-namespace {
-
-constexpr int kLanes = kInterpolateLanes;
-using Rows = double[kPoints][kLanes];
-
-// Neville on every lane of the rows, sizeof(V) / sizeof(double) lanes at a
-// time; flat[l] is nonzero where lane l needs flat_interpolate.
-template <class V>
-KVZ_INLINE void interpolate_rows_by(const Rows& a, const Rows& b, const double* v, double* y,
-                                    long long* flat) {
-    constexpr int kWidth = sizeof(V) / sizeof(double);
-    static_assert(kLanes % kWidth == 0, "whole vectors of lanes");
-    for (int l = 0; l < kLanes; l += kWidth) {
-        V va[kPoints], vb[kPoints], vu;
-        for (int i = 0; i < kPoints; ++i) {
-            std::memcpy(&va[i], &a[i][l], sizeof(V));
-            std::memcpy(&vb[i], &b[i][l], sizeof(V));
-        }
-        std::memcpy(&vu, &v[l], sizeof(V));
-        decltype(vu < vu) vflat;
-        V vy;
-        neville_unrolled(va, vb, vu, vy, vflat);
-        std::memcpy(&y[l], &vy, sizeof(V));
-        std::memcpy(&flat[l], &vflat, sizeof(V));
-    }
-}
-
-}  // namespace
-
 void table_draw_interpolate_lanes(const DistSlot& s, const double* u, double* out, int count) {
     if (!guide_usable(s) || count > kInterpolateLanes) {
         for (int l = 0; l < count; ++l) out[l] = table_draw_interpolate(s, u[l]);
         return;
     }
-    alignas(16) double a[kPoints][kLanes];
-    alignas(16) double b[kPoints][kLanes];
-    alignas(16) double v[kLanes];
-    for (int l = 0; l < kLanes; ++l) {
-        v[l] = u[l < count ? l : 0];  // idle lanes repeat the first value
-        const int k = guided_block(s, v[l]);
+    // Two draws a Pair, each lane's block put into its register straight
+    // from the table (a round trip through memory would stall the loads).
+    for (int l = 0; l < count; l += 2) {
+        const double u0 = u[l];
+        const double u1 = l + 1 < count ? u[l + 1] : u0;  // an idle lane repeats the other
+        const int k0 = guided_block(s, u0);
+        const int k1 = guided_block(s, u1);
+        Pair a[kPoints];
+        Pair b[kPoints];
         for (int i = 0; i < kPoints; ++i) {
-            a[i][l] = s.table_p[k + i];
-            b[i][l] = s.table_x[k + i];
+            a[i] = Pair{s.table_p[k0 + i], s.table_p[k1 + i]};
+            b[i] = Pair{s.table_x[k0 + i], s.table_x[k1 + i]};
         }
-    }
-    alignas(16) double y[kLanes];
-    alignas(16) long long flat[kLanes];
-    interpolate_rows_by<Pair>(a, b, v, y, flat);
-    for (int l = 0; l < count; ++l) {
-        out[l] = flat[l] ? flat_interpolate(s.table_p, s.table_x, s.table_count, v[l]) : y[l];
+        const Pair v{u0, u1};
+        decltype(v < v) flat;
+        Pair y;
+        neville_unrolled(a, b, v, y, flat);
+        out[l] = flat[0] ? flat_interpolate(s.table_p, s.table_x, s.table_count, u0) : y[0];
+        if (l + 1 < count) out[l + 1] = flat[1] ? flat_interpolate(s.table_p, s.table_x, s.table_count, u1) : y[1];
     }
 }
 
