@@ -218,12 +218,34 @@ double inside_cut(const DistSlot& s, double x) {
 // bottom) of a continuous slot's cut, where F no longer changes because the
 // untruncated one has reached 1 (or 0) and the rescaling leaves it a rounding
 // short of 1: a cut at 1e200 on a Cauchy has F = 1 − 2^-53 from 1e17 on, and
-// stopping there would answer 2.5e199 for every p. Asked only on a repeat.
-bool flat_beyond_mass(const DistSlot& s, double f) {
-    if (s.dclass != 1 || !truncation_applies(s)) return false;
-    if (s.t_max_flag && f >= cumulative_across_cut(s, s.t_max)) return true;
-    return s.t_min_flag && f <= cumulative_across_cut(s, s.t_min);
-}
+// stopping there would answer 2.5e199 for every p. Asked only on a repeat;
+// F at each end of the cut is worked out once a search (an integral for some
+// types, and a search may repeat many times along a flat stretch).
+class FlatEnds {
+public:
+    explicit FlatEnds(const DistSlot& s) : s_(s), applies_(s.dclass == 1 && truncation_applies(s)) {}
+
+    bool beyond_mass(double f) {
+        if (!applies_) return false;
+        if (s_.t_max_flag && f >= at(top_, s_.t_max)) return true;
+        return s_.t_min_flag && f <= at(bottom_, s_.t_min);
+    }
+
+private:
+    struct End {
+        bool known = false;
+        double f = 0;
+    };
+    double at(End& end, double x) {
+        if (!end.known) end = {true, cumulative_across_cut(s_, x)};
+        return end.f;
+    }
+
+    const DistSlot& s_;
+    bool applies_;
+    End top_;
+    End bottom_;
+};
 
 // The midpoint, without overflow when both ends are huge.
 double midpoint(double lo, double hi) {
@@ -285,6 +307,7 @@ double bisection(const DistSlot& s, double p, Band& band) {
     // Every midpoint lies above the lower end: a sum of masses continues the
     // one that reached it.
     MassCursor cursor;
+    FlatEnds flat_ends(s);
     for (int step = 0; step < kMaxBisectionSteps; ++step) {
         const double last_x = x;
         x = midpoint(lo, hi);
@@ -315,7 +338,7 @@ double bisection(const DistSlot& s, double p, Band& band) {
         // end and the midpoint, so the whole search costs about two sums over
         // the bracket.
         if (step > 0 && f > 0 && f < 1 && (previous.known || previous.side == found) &&
-            f == previous.value(s) && !flat_beyond_mass(s, f)) {
+            f == previous.value(s) && !flat_ends.beyond_mass(f)) {
             return x;
         }
         if (f <= p) {

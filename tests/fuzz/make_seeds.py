@@ -216,6 +216,13 @@ def reproducers():
         call("set_pdf_t_min", slot(0), bytes([1]), dbl(0.0)) + \
         call("set_pdf_t_max", slot(0), bytes([0]), dbl(0.0)) + call("dinitialise", slot(0)) + \
         call("get_pdf_g", slot(0), dbl(0.5))
+    # Exponential power with a tiny negative scale and no shape, cut above at 2: the
+    # cumulative repeats its flat top at every midpoint of the quantile searches, and
+    # each repeat once took another integral to tell that top.
+    yield "exp_power_cut_flat_top", header(20, 0) + call("set_pdf_dtype", slot(3), code(14)) + \
+        call("set_pdf_mean", slot(3), dbl(0.0)) + \
+        call("set_pdf_scale", slot(3), dbl(float.fromhex("-0x1.1031104030a02p-463"))) + \
+        call("set_pdf_t_max", slot(3), bytes([1]), dbl(2.0)) + call("dinitialise", slot(3))
     # precalc of a slot never initialised (class 0) with a truncation flag: a discrete
     # table over the whole double range, capped only at 1e8 whole numbers.
     yield "precalc_uninitialised_truncated", header(20, 0) + call("set_pdf_dtype", slot(0), code(10)) + \
