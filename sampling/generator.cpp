@@ -188,9 +188,9 @@ static_assert(kLanes == 8, "the wide plain runs hold eight lanes");
 
 // The wide plain run the vector path in use has, or none.
 PlainGroups wide_plain_groups() {
-    switch (scan_path()) {
-        case ScanPath::kAvx512: return plain_groups_avx512;
-        case ScanPath::kAvx2: return plain_groups_avx2;
+    switch (vector_path()) {
+        case VectorPath::kAvx512: return plain_groups_avx512;
+        case VectorPath::kAvx2: return plain_groups_avx2;
         default: return nullptr;
     }
 }

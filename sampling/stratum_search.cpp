@@ -3,8 +3,6 @@
 // (stratum_search_avx2.cpp, stratum_search_avx512.cpp).
 #include "sampling/stratum_search.h"
 
-#include <atomic>
-
 #include "sampling/stratum_scan.h"
 
 #if defined(__SSE2__)
@@ -36,8 +34,6 @@ constexpr Jump kRowJump = make_jump(kWindowColumns);
 static_assert((kRowJump.a & ((1u << (24 - kColumnBits)) - 1)) == 1, "a row adds a constant to the top bits");
 constexpr int kStartRuns = 8;
 constexpr Jump kRunJump = make_jump(kStartRuns);
-
-std::atomic<ScanPath> path_in_use{widest_scan_path()};
 
 // One 16-bit lane: the straightforward scan, for builds without SSE2.
 struct Scalar {
@@ -84,28 +80,11 @@ void stratify_states_sse2(StateWindow& window, std::uint32_t* states, std::uint3
 }
 #endif
 
-ScanPath widest_scan_path() {
-#if defined(__i386__) || defined(__x86_64__)
-    __builtin_cpu_init();  // may run before the run-time library's own constructors
-    if (__builtin_cpu_supports("avx512bw")) return ScanPath::kAvx512;
-    if (__builtin_cpu_supports("avx2")) return ScanPath::kAvx2;
-#endif
-#if defined(__SSE2__)
-    return ScanPath::kSse2;
-#else
-    return ScanPath::kScalar;
-#endif
-}
-
-ScanPath scan_path() { return path_in_use.load(std::memory_order_relaxed); }
-
-void use_scan_path(ScanPath path) { path_in_use.store(path, std::memory_order_relaxed); }
-
 StratifyStates stratify_states() {
-    switch (scan_path()) {
-        case ScanPath::kAvx512: return stratify_states_avx512;
-        case ScanPath::kAvx2: return stratify_states_avx2;
-        case ScanPath::kSse2: return stratify_states_sse2;
+    switch (vector_path()) {
+        case VectorPath::kAvx512: return stratify_states_avx512;
+        case VectorPath::kAvx2: return stratify_states_avx2;
+        case VectorPath::kSse2: return stratify_states_sse2;
         default: return stratify_states_scalar;
     }
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "sampling/sampling.h"
+#include "sampling/vector_path.h"
 
 namespace kvz {
 
@@ -92,15 +93,6 @@ constexpr bool every_stratum_has_states() {
     }
     return true;
 }
-
-// Instruction sets the search can run on, narrowest first.
-enum class ScanPath { kScalar, kSse2, kAvx2, kAvx512 };
-
-// The widest path this processor and build run (AVX2 and AVX-512 only where
-// the processor reports them), the one in use, and a way for tests to choose.
-ScanPath widest_scan_path();
-ScanPath scan_path();
-void use_scan_path(ScanPath path);
 
 // The kWindowColumns states of the stream after a given state, one column
 // each, and where the search stands. Zero (not in use) at load.

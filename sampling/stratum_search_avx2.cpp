@@ -1,6 +1,6 @@
 // The stratum search on AVX2, sixteen 16-bit lanes a
 // vector. This file alone is compiled for AVX2 (see CMakeLists.txt) and runs
-// only where the processor reports it (widest_scan_path).
+// only where the processor reports it (widest_vector_path).
 #include "sampling/stratum_search.h"
 
 #if defined(__AVX2__)
@@ -33,7 +33,7 @@ void stratify_states_avx2(StateWindow& window, std::uint32_t* states, std::uint3
 }  // namespace kvz
 #else
 namespace kvz {
-// Built without AVX2: never chosen by widest_scan_path; the SSE2 one stands in.
+// Built without AVX2: never chosen by widest_vector_path; the SSE2 one stands in.
 void stratify_states_avx2(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
     stratify_states_sse2(window, states, state);
 }

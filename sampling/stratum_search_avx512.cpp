@@ -1,6 +1,6 @@
 // The stratum search on AVX-512 (BW), thirty-two 16-bit lanes a vector. This
 // file alone is compiled for AVX-512BW (see CMakeLists.txt) and runs only
-// where the processor reports it (widest_scan_path).
+// where the processor reports it (widest_vector_path).
 #include "sampling/stratum_search.h"
 
 #if defined(__AVX512BW__)
@@ -31,7 +31,7 @@ void stratify_states_avx512(StateWindow& window, std::uint32_t* states, std::uin
 }  // namespace kvz
 #else
 namespace kvz {
-// Built without AVX-512: never chosen by widest_scan_path; the AVX2 one stands in.
+// Built without AVX-512: never chosen by widest_vector_path; the AVX2 one stands in.
 void stratify_states_avx512(StateWindow& window, std::uint32_t* states, std::uint32_t& state) {
     stratify_states_avx2(window, states, state);
 }

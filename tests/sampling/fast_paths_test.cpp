@@ -63,11 +63,11 @@ struct ReferenceGenerator {
 // plain runs'), the one in use restored afterwards.
 class VectorPaths : public ::testing::Test {
 protected:
-    void TearDown() override { use_scan_path(widest_scan_path()); }
-    static std::vector<ScanPath> paths() {
-        std::vector<ScanPath> p;
-        for (ScanPath path : {ScanPath::kScalar, ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512}) {
-            if (path <= widest_scan_path()) p.push_back(path);
+    void TearDown() override { use_vector_path(widest_vector_path()); }
+    static std::vector<VectorPath> paths() {
+        std::vector<VectorPath> p;
+        for (VectorPath path : {VectorPath::kScalar, VectorPath::kSse2, VectorPath::kAvx2, VectorPath::kAvx512}) {
+            if (path <= widest_vector_path()) p.push_back(path);
         }
         return p;
     }
@@ -79,8 +79,8 @@ TEST_F(VectorPaths, BlocksEqualTheOneByOneRejection) {
     // Seed -327680 starts from state 0 and INT_MAX from beyond 24 bits; the
     // others are arbitrary.
     const int seeds[] = {-327680, 1, 12345, 2024, 77, 31, 5, INT_MAX};
-    for (ScanPath path : paths()) {
-        use_scan_path(path);
+    for (VectorPath path : paths()) {
+        use_vector_path(path);
         for (int seed : seeds) {
             set_rng_type(kRngStratified, seed);
             ReferenceGenerator ref{seeded_state(seed)};
@@ -100,8 +100,8 @@ TEST_F(VectorPaths, BlocksEqualTheOneByOneRejection) {
 // drawn singly between them, give the successive steps of the recurrence.
 TEST_F(VectorPaths, PlainBatchesEqualSuccessiveSteps) {
     const int runs[] = {1, 7, 8, 9, 1000, 4099, 16, 3};
-    for (ScanPath path : paths()) {
-        use_scan_path(path);
+    for (VectorPath path : paths()) {
+        use_vector_path(path);
         for (int seed : {0, 12345, -327680, INT_MAX}) {
             set_rng_type(0, seed);
             std::uint32_t state = seeded_state(seed) & kLcgMask;
@@ -124,8 +124,8 @@ TEST_F(VectorPaths, PlainBatchesEqualSuccessiveSteps) {
 // the middle of a block give the stream the one-by-one rejection gives.
 TEST_F(VectorPaths, BatchesAndReseedsFollowTheSameStream) {
     const int runs[] = {700, 1, 1500, 299, 2000, 3};  // 4503 values: five blocks begun
-    for (ScanPath path : paths()) {
-        use_scan_path(path);
+    for (VectorPath path : paths()) {
+        use_vector_path(path);
         set_rng_type(kRngStratified, 99);
         ReferenceGenerator ref{seeded_state(99)};
         std::vector<double> expected;
@@ -155,9 +155,9 @@ TEST_F(VectorPaths, BatchesAndReseedsFollowTheSameStream) {
 // every path (a fresh slot each time: draws may extend its table).
 TEST_F(VectorPaths, VariatesAreTheSameOnEveryPath) {
     std::vector<double> first;
-    for (ScanPath path : paths()) {
+    for (VectorPath path : paths()) {
         auto s = prepared({kGamma, {{&DistSlot::scale, 1.0}, {&DistSlot::shape_a, 2.0}}});
-        use_scan_path(path);
+        use_vector_path(path);
         set_rng_type(kRngStratified, 17);
         std::vector<double> v(2500);
         for (int k = 0; k < 1200; ++k) v[k] = dvalue(*s);
@@ -640,9 +640,10 @@ TEST(FastPaths, StoredShapeFactorsGiveTheSameValues) {
     }
 }
 
-// ---- Batches: value for value what single draws give, and the same slot after.
+// ---- Batches: value for value what single draws give, and the same slot
+// after, on every vector path and with every kind of generator.
 
-TEST(FastPaths, BatchDrawsEqualSingleDraws) {
+TEST_F(VectorPaths, BatchDrawsEqualSingleDraws) {
     const SlotSetup setups[] = {
         kCdfTableSetups[0],
         kCdfTableSetups[3],  // truncated: u beyond the table stops at its ends
@@ -653,17 +654,20 @@ TEST(FastPaths, BatchDrawsEqualSingleDraws) {
         {kNormalPoisson, {{&DistSlot::mean, 50.0}}},
         {kExponential, {{&DistSlot::mean, 2.0}}},
     };
+    for (VectorPath path : paths()) {
+    use_vector_path(path);
+    for (int kind : {0, kRngShuffled, kRngStratified}) {
     for (const auto& setup : setups) {
-        SCOPED_TRACE(setup.dtype);
+        SCOPED_TRACE(::testing::Message() << "type " << setup.dtype << " path " << int(path) << " kind " << kind);
         for (int count : {1, 7, 8, 9, 1000, 4099}) {
             auto batch = prepared(setup);
             auto single = std::make_unique<DistSlot>();  // a byte copy, padding included
             std::memcpy(static_cast<void*>(single.get()), batch.get(), sizeof(DistSlot));
-            set_rng_type(0, 17);
+            set_rng_type(kind, 17);
             std::vector<double> got(count);
             dvalue_batch(*batch, got.data(), count);
             const std::uint32_t state = generator().rng_state;
-            set_rng_type(0, 17);
+            set_rng_type(kind, 17);
             for (int i = 0; i < count; ++i) {
                 const double want = dvalue(*single);
                 ASSERT_TRUE(std::memcmp(&want, &got[i], sizeof(double)) == 0)
@@ -672,6 +676,8 @@ TEST(FastPaths, BatchDrawsEqualSingleDraws) {
             EXPECT_EQ(generator().rng_state, state);
             EXPECT_EQ(std::memcmp(batch.get(), single.get(), sizeof(DistSlot)), 0) << count;
         }
+    }
+    }
     }
 }
 
