@@ -56,7 +56,7 @@ struct MassCheckpoints {
 // the buckets before j. The entries a u in bucket j can lie between are then
 // first[j] .. first[j + 1]. Valid while `ready` is set and the checkpoints
 // still hold `count` entries.
-constexpr int kCheckpointGuideBuckets = 512;
+constexpr int kCheckpointGuideBuckets = 2048;
 struct CheckpointGuide {
     Flag ready;
     int count;
