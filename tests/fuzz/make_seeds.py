@@ -4,7 +4,8 @@
 Each seed is a call sequence in the harness's input format (see the head of
 fuzz_exports.cpp): one ordinary use of every type code, truncated variants,
 every generator kind, the batch calls, and slot indices outside 0..20.
-Run it again after changing the format; it rewrites the seed_* files only.
+Run it again after changing the format; it rewrites the seed_* and repro_*
+files only. Inputs kept as the fuzzer found them (found_*) stay as they are.
 """
 import math
 import os
