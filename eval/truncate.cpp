@@ -86,18 +86,19 @@ double strip_moment(DistSlot& s, int kind, double lo, double hi) {
     return sum;
 }
 
-// A window far wider than the core of a distribution whose tail is too heavy
-// for a variance (a Cauchy cut at [−1, 1e6]) leaves the equal strips above
+// A window far wider than the core of the distribution (a Cauchy cut at
+// [−1, 1e6], a lognormal of lstdev 2 cut at 1e4) leaves the equal strips above
 // wider than the core at every level, and the moments those of a handful of
-// density values (a mean of 202172 for 5.72). Such a window is stripped
+// density values (a mean of 202172 for 5.72, of 5.83 for 7.36). Such a window is stripped
 // evenly in y = asinh((x − centre) / width) instead: strips of the core's
 // scale near the centre and wider ones out in the tail, where x f(x) changes
 // on the scale of x itself. The strips weigh the density by dx/dy =
 // width cosh y, in the same trapezoid and the same halving rule.
 // A window whose far end lies beyond the reach of the strips (more than
-// kWidestStretch in y, or where the density is no longer a normal number and
-// the heavy tail's share of the moments cannot be formed) is not measured:
-// its moments are withdrawn rather than given from part of the tail.
+// kWidestStretch in y, or, for a tail too heavy for a variance, where the
+// density is no longer a normal number and the tail's share of the moments
+// cannot be formed) is not measured: its moments are withdrawn rather than
+// given from part of the tail.
 struct StripScale {
     bool stretched = false;
     bool beyond_reach = false;
@@ -437,24 +438,26 @@ void pull_in_far_cuts(const DistSlot& s, bool has_variance, double& lo, double& 
     if (cut_above && hi - last > kFarCutSpreads * spread) hi = last + spread;
 }
 
-// The window of a heavy tail is stretched (StripScale) once it is wider than
-// kStretchedWindow half interquartile ranges of the truncated distribution:
-// the equal strips' finest level (512 strips) then puts fewer than
-// eight strips across the core. Narrower windows keep their strips and bits.
+// A window is stretched (StripScale) once it is wider than kStretchedWindow
+// half interquartile ranges of the truncated distribution: the equal strips'
+// finest level (512 strips) then puts fewer than eight strips across the
+// core. Narrower windows keep their strips and bits; so do the far cuts of
+// the types with a variance once pulled in (the normal's window is then at
+// most about 35 half ranges).
 constexpr double kStretchedWindow = 128;
 // At most this long in y: the finest level's strips are then 1/8 wide.
 constexpr double kWidestStretch = 64;
 
 StripScale strip_scale(DistSlot& s, bool has_variance, double lo, double hi) {
-    if (s.dclass != 1 || s.moment_method == 1 || has_variance) return {};
+    if (s.dclass != 1 || s.moment_method == 1) return {};
     const double q1 = inverse(s, 0.25);
     const double q3 = inverse(s, 0.75);
     const double width = (q3 - q1) / 2;
     if (!(width > 0) || !std::isfinite(width) || !(hi - lo > kStretchedWindow * width)) return {};
     StripScale scale{.stretched = true, .centre = (q1 + q3) / 2, .width = width};
     const auto measurable_end = [&](double x) { return density(s, x) >= std::numeric_limits<double>::min(); };
-    scale.beyond_reach = !(scale.y_of(hi) - scale.y_of(lo) <= kWidestStretch) || !measurable_end(lo) ||
-                         !measurable_end(hi);
+    scale.beyond_reach = !(scale.y_of(hi) - scale.y_of(lo) <= kWidestStretch) ||
+                         (!has_variance && (!measurable_end(lo) || !measurable_end(hi)));
     return scale;
 }
 
@@ -559,7 +562,15 @@ void truncate(DistSlot& s) {
     if (s.t_max_flag) s.dmaximum = s.t_max;
     else s.dmaximum = s.max_exists ? s.maximum : inverse(s, kRangeHighProbability);
 
-    pull_in_far_cuts(s, has_variance, lo, hi);
+    // The whole window where the stretched strips reach across it (a heavy
+    // tail's share of the moments lies far out); otherwise a far cut on a
+    // type with a variance is pulled in first.
+    StripScale scale = strip_scale(s, has_variance, lo, hi);
+    if ((!scale.stretched || scale.beyond_reach) && has_variance) {
+        const double old_lo = lo, old_hi = hi;
+        pull_in_far_cuts(s, has_variance, lo, hi);
+        if (lo != old_lo || hi != old_hi) scale = strip_scale(s, has_variance, lo, hi);
+    }
     if (s.dclass != 1) {
         const WholeRange r = whole_range(s, lo, hi);
         if (r.first == r.last) {
@@ -567,7 +578,7 @@ void truncate(DistSlot& s) {
             return;
         }
     }
-    truncated_statistics(s, lo, hi, strip_scale(s, has_variance, lo, hi));
+    truncated_statistics(s, lo, hi, scale);
 }
 
 double density_moment(DistSlot& s, int kind, double lo, double hi) {

@@ -209,13 +209,15 @@ TEST_F(Truncation, CutFarBeyondTheMassMeasuresTheMass) {
     EXPECT_TRUE(near(s.dvariance, 0.62969429, 1e-4));
 }
 
-// A tail too heavy for a variance makes the moments of a wide cut: equal
-// strips over [−1, 1e6] on a Cauchy gave a mean of 202172 for 5.72, and a
-// Pareto of shape 0.5 cut at 1e6 a mean of 478771 for 1000. Such windows are
-// stripped in asinh of x, against the closed forms here: Cauchy
+// A window far wider than the core of the distribution: equal strips over
+// [−1, 1e6] on a Cauchy gave a mean of 202172 for 5.72, a Pareto of shape
+// 0.5 cut at 1e6 478771 for 1000, and a lognormal of lstdev 3 cut at 1e6
+// (pulled in to where a light tail would have ended) 66.4 for 85.1. Such
+// windows are stripped in asinh of x, against the closed forms here: Cauchy
 // (ln(1 + b²) − ln(1 + a²)) / (2π) over the mass between the cuts, Pareto
-// (mode 1) a/(1 − a) (T^(1−a) − 1) and a/(2 − a) (T^(2−a) − 1) over 1 − T^−a.
-TEST_F(Truncation, WideCutOnATailWithoutVarianceMeasuresItsMoments) {
+// (mode 1) a/(1 − a) (T^(1−a) − 1) and a/(2 − a) (T^(2−a) − 1) over 1 − T^−a,
+// lognormal (lmean 0) E[X^k; X < T] = e^(k²σ²/2) Φ((ln T − kσ²)/σ).
+TEST_F(Truncation, WideCutBeyondTheCoreMeasuresItsMoments) {
     const double pi = 3.14159265358979323846;
     const auto cauchy_mean = [&](double a, double b) {
         return (std::log1p(b * b) - std::log1p(a * a)) / (2 * pi) / ((std::atan(b) - std::atan(a)) / pi);
@@ -223,11 +225,18 @@ TEST_F(Truncation, WideCutOnATailWithoutVarianceMeasuresItsMoments) {
     const auto pareto = [](double a, double t, double power) {
         return a / (power - a) * (std::pow(t, power - a) - 1) / (1 - std::pow(t, -a));
     };
+    const auto phi = [](double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); };
+    const auto lognormal = [&](double sigma, double t, double k) {
+        return std::exp(k * k * sigma * sigma / 2) * phi((std::log(t) - k * sigma * sigma) / sigma) /
+               phi(std::log(t) / sigma);
+    };
     struct Case {
         const char* what;
         Inputs in;
         double mean, variance, mode;
+        double mode_tol = 0.02;
     };
+    const double ln2_mean = lognormal(2, 1e4, 1), ln3_mean = lognormal(3, 1e6, 1);
     const double pareto_mean_half = pareto(0.5, 1e6, 1), pareto_mean_3_2 = pareto(1.5, 1e6, 1);
     const Case cases[] = {
         {"cauchy [-1, 1e3]", {.dtype = kCauchy, .mean = 0, .scale = 1, .lower = 1, .t_min = -1, .upper = 1, .t_max = 1e3},
@@ -238,6 +247,11 @@ TEST_F(Truncation, WideCutOnATailWithoutVarianceMeasuresItsMoments) {
          pareto_mean_half, pareto(0.5, 1e6, 2) - pareto_mean_half * pareto_mean_half, 1},
         {"pareto 1.5 below 1e6", {.dtype = kPareto, .mode = 1, .shape_a = 1.5, .upper = 1, .t_max = 1e6},
          pareto_mean_3_2, pareto(1.5, 1e6, 2) - pareto_mean_3_2 * pareto_mean_3_2, 1},
+        // The lognormal's peak lies within one of the strips nearest 0.
+        {"lognormal 2 below 1e4", {.dtype = kLognormal, .lmean = 0, .lstdev = 2, .upper = 1, .t_max = 1e4},
+         ln2_mean, lognormal(2, 1e4, 2) - ln2_mean * ln2_mean, std::exp(-4.0), 0.1},
+        {"lognormal 3 below 1e6", {.dtype = kLognormal, .lmean = 0, .lstdev = 3, .upper = 1, .t_max = 1e6},
+         ln3_mean, lognormal(3, 1e6, 2) - ln3_mean * ln3_mean, std::exp(-9.0), 0.2},
     };
     for (const auto& c : cases) {
         const DistSlot& s = initialise(c.in);
@@ -247,7 +261,7 @@ TEST_F(Truncation, WideCutOnATailWithoutVarianceMeasuresItsMoments) {
             EXPECT_EQ(s.var_exists, 1) << c.what;
             EXPECT_TRUE(near(s.dvariance, c.variance, 2e-3)) << c.what;
         }
-        EXPECT_NEAR(s.dmode, c.mode, 0.02) << c.what;
+        EXPECT_NEAR(s.dmode, c.mode, c.mode_tol) << c.what;
     }
 }
 
