@@ -96,6 +96,21 @@ constexpr int kMaxHalvingLevels = 10;
 // level 5 only an exactly repeated sum, after that a relative change below
 // 1e-6 between two levels.
 bool halving_settled(int level, double sum, double previous);
+// The halving integrations' loop: level_sum(n) gives the sum over n strips,
+// n doubling from 1 each level until halving_settled or the last level.
+template <class LevelSum>
+double halved_until_settled(LevelSum&& level_sum) {
+    double sum = 0.0;
+    double previous = 0.0;
+    int n = 1;
+    for (int level = 1; level <= kMaxHalvingLevels; ++level) {
+        sum = level_sum(n);
+        if (halving_settled(level, sum, previous)) return sum;
+        previous = sum;
+        n = 2 * n;
+    }
+    return sum;
+}
 
 // Trapezoid integral of density() from u to v with successive halving.
 double integrate_density(const DistSlot& s, double u, double v);

@@ -21,23 +21,18 @@ double integrate_density(const DistSlot& s, double u, double v) {
     if (u == v) return 0;
     double h = v - u;
     double sum = (density_across_cut(s, u) + density_across_cut(s, v)) * h / 2;
-    double previous = 0;
-    long n = 1;
-    for (int level = 1; level <= kMaxHalvingLevels; ++level) {
+    return halved_until_settled([&](int n) {
         // Back to the plain sum of densities, then add the new midpoints.
         sum = sum / h;
         h = h / 2;
         double x = u + h;
-        for (long i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i) {
             sum = sum + density_across_cut(s, x);
             x = x + 2 * h;
         }
         sum = sum * h;
-        if (halving_settled(level, sum, previous)) return sum;
-        previous = sum;
-        n = 2 * n;
-    }
-    return sum;
+        return sum;
+    });
 }
 
 }  // namespace kvz

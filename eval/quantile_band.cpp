@@ -27,7 +27,8 @@ constexpr double kEndless = std::numeric_limits<double>::infinity();
 // the 100-term limit of the series cuts it short (1e-5 at 514); the beta's
 // stays below 5.5e-8 for shapes from 0.1 to 1000; the Student t's below
 // 2.7e-8 up to 2000 degrees of freedom (1.8e-7 from about 3000). Rows are
-// tried in order; a shape outside every row of its type has no bound.
+// tried in order; a row without a shape range (shape_max 0) holds for every
+// shape, and a shape outside every row of its type has no bound.
 struct ErrorBoundRow {
     int base;
     double shape_min;  // shape_a for the gamma and Student t, both shapes for the beta
@@ -79,7 +80,7 @@ double error_bound(const DistSlot& s, int base) {
     constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
     for (const ErrorBoundRow& row : kErrorBounds) {
         if (row.base != base) continue;
-        if (base != kNormal && base != kLognormal && !shape_in(s.shape_a, row)) continue;
+        if (row.shape_max > 0 && !shape_in(s.shape_a, row)) continue;
         switch (base) {
             case kNormal:
                 return std::isfinite(s.mean) && s.stdev > 0 && std::isfinite(s.stdev) ? row.bound : kNone;

@@ -52,7 +52,9 @@ double moment_integrand(const DistSlot& s, int kind, double m) {
 
 // Continuous moment: trapezoid strips weighted by the integrand at each
 // strip's midpoint, the strip count doubling per level. Every level
-// re-evaluates all its points and repeats the mode search over them.
+// re-evaluates all its points and repeats the mode search over them. The
+// levels are those of halved_until_settled, written out: through it this
+// loop, most of a truncated dinitialise, measured 7 % slower.
 double strip_moment(DistSlot& s, int kind, double lo, double hi) {
     if (lo == hi) return 0.0;
     double sum = 0.0;
@@ -114,34 +116,26 @@ double stretched_strip_moment(DistSlot& s, int kind, double lo, double hi, const
     const double b = scale.y_of(hi);
     // The window's own ends, not their images through asinh and back.
     const auto x_at = [&](int j, int n, double h) { return j == 0 ? lo : j == n ? hi : scale.x_of(a + j * h); };
-    double sum = 0.0;
-    double prev = 0.0;
-    int n = 1;
-    for (int level = 1; level <= kMaxHalvingLevels; ++level) {
-        sum = 0.0;
+    const double density_lo = density(s, lo);
+    return halved_until_settled([&](int n) {
+        double sum = 0.0;
         const double h = (b - a) / n;
         double f_right = 0.0;
-        double fmax = 0.0;
+        double fmax = density_lo;
+        s.dmode = lo;
         for (int j = 1; j <= n; ++j) {
-            const double f_left = (j == 1) ? density(s, lo) * scale.slope(a) : f_right;
+            const double f_left = (j == 1) ? density_lo * scale.slope(a) : f_right;
             const double x_right = x_at(j, n, h);
             const double d_right = density(s, x_right);
             f_right = d_right * scale.slope(a + j * h);
-            if (j == 1) {
-                fmax = density(s, lo);
-                s.dmode = lo;
-            }
             if (d_right > fmax) {
                 fmax = d_right;
                 s.dmode = x_right;
             }
             sum = sum + (f_left + f_right) * h / 2 * moment_integrand(s, kind, scale.x_of(a + (j - 0.5) * h));
         }
-        if (halving_settled(level, sum, prev)) return sum;
-        prev = sum;
-        n = 2 * n;
-    }
-    return sum;
+        return sum;
+    });
 }
 
 // Discrete moments: the integrand weighted by the mass at every whole number

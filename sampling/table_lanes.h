@@ -139,14 +139,7 @@ KVZ_INLINE int guided_count(const DistSlot& s, double u) {
         return from + ((len > 0) & (s.table_p[from < kTableSize ? from : 0] <= u)) +
                ((len > 1) & (s.table_p[second] <= u));
     }
-    const double* base = s.table_p + from;
-    int rest = len;
-    while (rest > 1) {
-        const int half = rest / 2;
-        base = base[half] <= u ? base + half : base;
-        rest -= half;
-    }
-    return static_cast<int>(base - s.table_p) + (*base <= u ? 1 : 0);
+    return from + leading_run(s.table_p + from, len, [u](double p) { return p <= u; });
 }
 
 // guided_locate for a slot whose guide is usable.
