@@ -130,6 +130,10 @@ double density_mode(const DistSlot& s, int base) {
     }
 }
 
+// Whether the density is mirrored about its mode: the farther of two points
+// on either side then has the smaller density, without evaluating both.
+bool density_symmetric(int base) { return base == kNormal || base == kStudentT; }
+
 }  // namespace
 
 QuantileBand::QuantileBand(const DistSlot& s, double p, double tolerance) {
@@ -145,6 +149,7 @@ QuantileBand::QuantileBand(const DistSlot& s, double p, double tolerance) {
     base_ = base;
     error_ = s.t_factor * bound + kRoundingSlack;
     mode_ = density_mode(s, base);
+    symmetric_ = density_symmetric(base);
     support_ = type_support(s);
     reference_ = reference_point();
     reference_density_ = density_across_cut(s, reference_);
@@ -279,13 +284,14 @@ double QuantileBand::density_at_least(double x) const {
 
 // At least the exact mass between x < y: the interval's length times the
 // density's least value on it, at the end farther from the mode (either end
-// when the mode lies between); from the densities there, or from any known
-// ones that bound them (cheaper, looser).
+// when the mode lies between, the farther one of a symmetric density); from
+// the densities there, or from any known ones that bound them (cheaper, looser).
 double QuantileBand::mass_at_least(double x, double y, Densities densities) const {
     const auto at = [&](double v) { return densities == Densities::exact ? density_at(v) : density_at_least(v); };
     double least;
     if (y <= mode_) least = at(x);
     else if (x >= mode_) least = at(y);
+    else if (symmetric_) least = at(mode_ - x >= y - mode_ ? x : y);
     else least = std::fmin(at(x), at(y));
     const double m = (y - x) * least * (1 - kDensityTrust);
     return std::isfinite(m) && m > 0 ? m : 0.0;

@@ -195,13 +195,16 @@ TEST(QuantileBand, TypesWithABoundGetANarrowBand) {
 }
 
 TEST(QuantileBand, NormalQuantileEstimateIsWithinItsError) {
-    for (double p : {1e-300, 1e-20, 1e-6, 0.001, 0.02, 0.3, 0.5, 0.7, 0.98, 0.999999, 1 - 1e-16}) {
+    // Both sides of each region's boundary (0.02425), the centre, far tails.
+    for (double p : {1e-300, 1e-20, 1e-6, 0.001, 0.02, 0.02424, 0.02426, 0.3, 0.5, 0.7, 0.97574, 0.97576,
+                     0.999999, 1 - 1e-16}) {
         const double z = normal_quantile_estimate(p);
-        // The exact quantile lies within 4.5e-4 of the estimate.
-        const double below = normal_cdf_reference(z - 4.5e-4);
-        const double above = normal_cdf_reference(z + 4.5e-4);
-        EXPECT_LE(below, p) << p;
-        EXPECT_GE(above, p) << p;
+        // The exact quantile lies within 1.2e-9 |z| of the estimate: in the
+        // smaller tail q, Φ(−|z| − δ) ≤ q ≤ Φ(−|z| + δ).
+        const double q = p < 0.5 ? p : 1 - p;
+        const double delta = 1.2e-9 * std::fabs(z);
+        EXPECT_LE(normal_cdf_reference(-std::fabs(z) - delta), q) << p;
+        EXPECT_GE(normal_cdf_reference(-std::fabs(z) + delta), q) << p;
     }
     EXPECT_TRUE(std::isnan(normal_quantile_estimate(0)));
     EXPECT_TRUE(std::isnan(normal_quantile_estimate(1)));
