@@ -41,6 +41,9 @@ const Case kCases[] = {
     {.what = "normal wide", .in = {.dtype = 4, .mean = -3, .stdev = 250}},
     {.what = "normal cut", .in = {.dtype = 4, .mean = 0, .stdev = 1},
      .lower = 1, .t_min = -1, .upper = 1, .t_max = 2},
+    // Bracket ends at equal distances from the mode of a symmetric density.
+    {.what = "normal cut evenly about the mean", .in = {.dtype = 4, .mean = 0.25, .stdev = 1},
+     .lower = 1, .t_min = -1.25, .upper = 1, .t_max = 1.75},
     {.what = "normal narrow cut", .in = {.dtype = 4, .mean = 0, .stdev = 1},
      .lower = 1, .t_min = 0.5, .upper = 1, .t_max = 0.6},
     {.what = "normal tail cut", .in = {.dtype = 4, .mean = 0, .stdev = 1}, .lower = 1, .t_min = 3},
