@@ -149,7 +149,6 @@ QuantileBand::QuantileBand(const DistSlot& s, double p, double tolerance) {
     base_ = base;
     error_ = s.t_factor * bound + kRoundingSlack;
     mode_ = density_mode(s, base);
-    symmetric_ = density_symmetric(base);
     support_ = type_support(s);
     reference_ = reference_point();
     reference_density_ = density_across_cut(s, reference_);
@@ -291,7 +290,7 @@ double QuantileBand::mass_at_least(double x, double y, Densities densities) cons
     double least;
     if (y <= mode_) least = at(x);
     else if (x >= mode_) least = at(y);
-    else if (symmetric_) least = at(mode_ - x >= y - mode_ ? x : y);
+    else if (density_symmetric(base_)) least = at(mode_ - x >= y - mode_ ? x : y);
     else least = std::fmin(at(x), at(y));
     const double m = (y - x) * least * (1 - kDensityTrust);
     return std::isfinite(m) && m > 0 ? m : 0.0;

@@ -110,7 +110,6 @@ private:
     int base_ = 0;
     double error_ = 0;  // E in the slot's (truncated) cumulative values
     double mode_ = 0;
-    bool symmetric_ = false;  // the density mirrored about the mode
     double reference_ = 0;          // reference_point()
     double reference_density_ = 0;  // the library's density there
     double reference_kernel_ = 0;

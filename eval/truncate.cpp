@@ -442,13 +442,24 @@ constexpr double kStretchedWindow = 128;
 // At most this long in y: the finest level's strips are then 1/8 wide.
 constexpr double kWidestStretch = 64;
 
-StripScale strip_scale(DistSlot& s, bool has_variance, double lo, double hi) {
+// The truncated distribution's core: the midpoint of its quartiles and half
+// their distance (width 0 where the strips are not density strips).
+struct Core {
+    double centre = 0;
+    double width = 0;
+};
+
+Core strip_core(DistSlot& s) {
     if (s.dclass != 1 || s.moment_method == 1) return {};
     const double q1 = inverse(s, 0.25);
     const double q3 = inverse(s, 0.75);
-    const double width = (q3 - q1) / 2;
+    return {(q1 + q3) / 2, (q3 - q1) / 2};
+}
+
+StripScale strip_scale(DistSlot& s, const Core& core, bool has_variance, double lo, double hi) {
+    const double width = core.width;
     if (!(width > 0) || !std::isfinite(width) || !(hi - lo > kStretchedWindow * width)) return {};
-    StripScale scale{.stretched = true, .centre = (q1 + q3) / 2, .width = width};
+    StripScale scale{.stretched = true, .centre = core.centre, .width = width};
     const auto measurable_end = [&](double x) { return density(s, x) >= std::numeric_limits<double>::min(); };
     scale.beyond_reach = !(scale.y_of(hi) - scale.y_of(lo) <= kWidestStretch) ||
                          (!has_variance && (!measurable_end(lo) || !measurable_end(hi)));
@@ -559,11 +570,12 @@ void truncate(DistSlot& s) {
     // The whole window where the stretched strips reach across it (a heavy
     // tail's share of the moments lies far out); otherwise a far cut on a
     // type with a variance is pulled in first.
-    StripScale scale = strip_scale(s, has_variance, lo, hi);
+    const Core core = strip_core(s);
+    StripScale scale = strip_scale(s, core, has_variance, lo, hi);
     if ((!scale.stretched || scale.beyond_reach) && has_variance) {
         const double old_lo = lo, old_hi = hi;
         pull_in_far_cuts(s, has_variance, lo, hi);
-        if (lo != old_lo || hi != old_hi) scale = strip_scale(s, has_variance, lo, hi);
+        if (lo != old_lo || hi != old_hi) scale = strip_scale(s, core, has_variance, lo, hi);
     }
     if (s.dclass != 1) {
         const WholeRange r = whole_range(s, lo, hi);
