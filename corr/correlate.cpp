@@ -16,6 +16,7 @@
 #include "corr/matrix.h"
 #include "corr/ranks.h"
 #include "sampling/sampling.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -163,7 +164,7 @@ double largest_gap(const CorrMatrix& reached, const CorrMatrix& goal) {
 
 // The Pearson correlation of normal scores whose rank correlation is rho.
 CorrMatrix score_correlation(const CorrMatrix& rho) {
-    return rho.unaryExpr([](double r) { return 2.0 * std::sin(kPi / 6.0 * r); });
+    return rho.unaryExpr([](double r) { return 2.0 * elem::sin(kPi / 6.0 * r); });
 }
 
 // One pass: `source` (centred columns whose own correlation has the Cholesky

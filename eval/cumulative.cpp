@@ -9,6 +9,7 @@
 #include "eval/masses.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -130,7 +131,7 @@ double triangular_cumulative(const DistSlot& s, double x) {
 // e^−46 (about 1e-20), far under what the integration resolves, while a
 // longer stretch only coarsens its strips (integrated out to x = 100, shape
 // 1.5 summed to 1.00003; out to 1e10, to 1.6e6). Values within it keep their bits.
-double exp_power_reach(const DistSlot& s) { return s.scale * std::pow(92.0, s.shape_a / 2); }
+double exp_power_reach(const DistSlot& s) { return s.scale * elem::pow(92.0, s.shape_a / 2); }
 
 // The exponential power type is symmetric about `mean`: half the mass lies on
 // each side, the rest is the integral of the density from the centre, out to
@@ -156,7 +157,7 @@ double inverse_gaussian_cumulative(const DistSlot& s, double x) {
     if (x <= 0) return 0;
     const double r = std::sqrt(s.scale / x);
     return normal_integral(r * (x / s.mean - 1)) +
-           std::exp(2 * s.scale / s.mean + log_normal_tail(r * (x / s.mean + 1)));
+           elem::exp(2 * s.scale / s.mean + log_normal_tail(r * (x / s.mean + 1)));
 }
 
 double student_t_cumulative(const DistSlot& s, double x) {
@@ -181,11 +182,11 @@ double cumulative_formula(const DistSlot& s, int base, double x, MassCursor* cur
         case kNormal:
             return normal_integral((x - s.mean) / s.stdev);
         case kExponential:
-            return 1 - std::exp(-x / s.mean);
+            return 1 - elem::exp(-x / s.mean);
         case kBinomial:
             return clamp_unit(mass_sum(s, 0, x, cursor));
         case kPareto:
-            return 1 - std::pow(s.mode / x, s.shape_a);
+            return 1 - elem::pow(s.mode / x, s.shape_a);
         case kBeta:
             if (x <= s.minimum) return 0;
             if (x >= s.maximum) return 1;
@@ -194,32 +195,32 @@ double cumulative_formula(const DistSlot& s, int base, double x, MassCursor* cur
             if (x <= 0) return 0;
             return incomplete_gamma_given(s.shape_a, x / s.scale, stored_gamma_log(s));
         case kCauchy:
-            return std::atan((x - s.mean) / s.scale) / kPi + 0.5;
+            return elem::atan((x - s.mean) / s.scale) / kPi + 0.5;
         case kExpPower:
             return exp_power_cumulative(s, x);
         case kGumbel:
-            return std::exp(-std::exp(-(x - s.mode) / s.scale));
+            return elem::exp(-elem::exp(-(x - s.mode) / s.scale));
         case kWeibull:
             if (x <= s.minimum) return 0;
-            return 1 - std::exp(-std::pow((x - s.minimum) / s.scale, s.shape_a));
+            return 1 - elem::exp(-elem::pow((x - s.minimum) / s.scale, s.shape_a));
         case kLaplace: {
-            const double h = std::exp(-std::fabs(x - s.mean) / s.scale) / 2;
+            const double h = elem::exp(-std::fabs(x - s.mean) / s.scale) / 2;
             return x >= s.mean ? 1 - h : h;
         }
         case kLogSeries:
             return mass_sum(s, 1, x, cursor);
         case kLogistic:
-            return 1 - 1 / (1 + std::exp((x - s.mean) * kPi / std::sqrt(3.0) / s.stdev));
+            return 1 - 1 / (1 + elem::exp((x - s.mean) * kPi / std::sqrt(3.0) / s.stdev));
         case kLognormal:
             // No mass at or below 0 (the logarithm of a negative x has no value).
             if (x <= 0) return 0;
-            return normal_integral((std::log(x) - s.lmean) / s.lstdev);
+            return normal_integral((elem::log(x) - s.lmean) / s.lstdev);
         case kPowerFunction:
             if (x <= s.minimum) return 0;
             if (x >= s.maximum) return 1;
-            return std::pow((x - s.minimum) / s.range, s.shape_a);
+            return elem::pow((x - s.minimum) / s.range, s.shape_a);
         case kRayleigh:
-            return 1 - std::exp(-((x / s.scale) * (x / s.scale)) / 2);
+            return 1 - elem::exp(-((x / s.scale) * (x / s.scale)) / 2);
         case kDiscreteUniform:
             return (x - s.minimum + 1) / (s.maximum - s.minimum + 1);
         case kInverseGaussian:

@@ -6,6 +6,7 @@
 #include "eval/log_mass.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -24,35 +25,35 @@ constexpr double kSteepPowerShape = 10;
 
 // mean^x e^−mean / x!, from its logarithm when a factor overflows.
 double poisson_mass(double mean, double x) {
-    if (x >= kFirstOverflowingFactorial) return std::exp(log_poisson_mass(mean, x));
-    const double power = std::pow(mean, x);
-    const double decay = std::exp(-mean);
+    if (x >= kFirstOverflowingFactorial) return elem::exp(log_poisson_mass(mean, x));
+    const double power = elem::pow(mean, x);
+    const double decay = elem::exp(-mean);
     const double fact = factorial(x);
     const double v = power * decay / fact;
     if (direct_mass_usable(v, {fact}, {power, decay})) return v;
-    return std::exp(log_poisson_mass(mean, x));
+    return elem::exp(log_poisson_mass(mean, x));
 }
 
 // C(n, x) p^x (1 − p)^(n − x), from its logarithm when a factor overflows.
 double binomial_mass(double n, double p, double x) {
-    if (n >= kFirstOverflowingFactorial) return std::exp(log_binomial_mass(n, p, x));
+    if (n >= kFirstOverflowingFactorial) return elem::exp(log_binomial_mass(n, p, x));
     const double coefficient = binomial_coefficient(n, x);
-    const double success = std::pow(p, x);
-    const double failure = std::pow(1 - p, n - x);
+    const double success = elem::pow(p, x);
+    const double failure = elem::pow(1 - p, n - x);
     const double v = coefficient * success * failure;
     if (direct_mass_usable(v, {coefficient}, {success, failure})) return v;
-    return std::exp(log_binomial_mass(n, p, x));
+    return elem::exp(log_binomial_mass(n, p, x));
 }
 
 // C(K, x) C(N − K, n − x) / C(N, n), from its logarithm when a coefficient overflows.
 double hypergeometric_mass(double pop, double popsuc, double sam, double x) {
-    if (pop >= kFirstOverflowingFactorial) return std::exp(log_hypergeometric_mass(pop, popsuc, sam, x));
+    if (pop >= kFirstOverflowingFactorial) return elem::exp(log_hypergeometric_mass(pop, popsuc, sam, x));
     const double drawn = binomial_coefficient(popsuc, x);
     const double rest = binomial_coefficient(pop - popsuc, sam - x);
     const double all = binomial_coefficient(pop, sam);
     const double v = drawn * rest / all;
     if (direct_mass_usable(v, {drawn, rest, all})) return v;
-    return std::exp(log_hypergeometric_mass(pop, popsuc, sam, x));
+    return elem::exp(log_hypergeometric_mass(pop, popsuc, sam, x));
 }
 
 double triangular_density(const DistSlot& s, double x) {
@@ -69,12 +70,12 @@ double beta_density(const DistSlot& s, double x) {
     const double b = s.shape_b;
     if (a < 1 && x <= s.minimum) return kPoleDensity;
     if (b < 1 && x >= s.maximum) return kPoleDensity;
-    const double lower = std::pow(x - s.minimum, a - 1);
-    const double upper = std::pow(s.maximum - x, b - 1);
-    const double width = std::pow(s.maximum - s.minimum, a + b - 1);
+    const double lower = elem::pow(x - s.minimum, a - 1);
+    const double upper = elem::pow(s.maximum - x, b - 1);
+    const double width = elem::pow(s.maximum - s.minimum, a + b - 1);
     const double v = lower * upper / s.beta_norm / width;
     if (direct_mass_usable(v, {lower, upper, 1 / s.beta_norm, width, 1 / width})) return v;
-    return std::exp(log_power(x - s.minimum, a - 1) + log_power(s.maximum - x, b - 1) -
+    return elem::exp(log_power(x - s.minimum, a - 1) + log_power(s.maximum - x, b - 1) -
                     log_beta_function(a, b) - log_power(s.maximum - s.minimum, a + b - 1));
 }
 
@@ -83,11 +84,11 @@ double beta_density(const DistSlot& s, double x) {
 double gamma_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
     if (x == 0 && a < 1) return 0;
-    const double power = std::pow(x / s.scale, a - 1);
-    const double decay = std::exp(-x / s.scale);
+    const double power = elem::pow(x / s.scale, a - 1);
+    const double decay = elem::exp(-x / s.scale);
     const double v = power * decay / s.scale / s.gamma_norm;
     if (direct_mass_usable(v, {power, decay, s.gamma_norm})) return v;
-    return std::exp(log_power(x / s.scale, a - 1) - x / s.scale - std::log(s.scale) - log_gamma(a));
+    return elem::exp(log_power(x / s.scale, a - 1) - x / s.scale - elem::log(s.scale) - log_gamma(a));
 }
 
 // The slot's stored factors when they belong to its shape (the same bits),
@@ -103,11 +104,11 @@ ExpPowerNorm stored_exp_power_norm(const DistSlot& s) {
 double exp_power_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
     const ExpPowerNorm norm = stored_exp_power_norm(s);
-    const double power = std::pow(std::fabs(x - s.mean) / s.scale, norm.exponent);
-    const double kernel = std::exp(-power / 2);
+    const double power = elem::pow(std::fabs(x - s.mean) / s.scale, norm.exponent);
+    const double kernel = elem::exp(-power / 2);
     const double v = kernel / s.scale / norm.two / norm.gamma;
     if (direct_mass_usable(v, {kernel, norm.two, norm.gamma})) return v;
-    return std::exp(-power / 2 - std::log(s.scale) - log_power(2.0, a / 2 + 1) -
+    return elem::exp(-power / 2 - elem::log(s.scale) - log_power(2.0, a / 2 + 1) -
                     log_gamma(a / 2 + 1));
 }
 
@@ -115,46 +116,46 @@ double exp_power_density(const DistSlot& s, double x) {
 double weibull_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
     if (x == s.minimum) return 0;
-    const double decay = std::exp(-std::pow((x - s.minimum) / s.scale, a));
-    const double power = std::pow(x - s.minimum, a - 1);
-    const double scale = std::pow(s.scale, a);
+    const double decay = elem::exp(-elem::pow((x - s.minimum) / s.scale, a));
+    const double power = elem::pow(x - s.minimum, a - 1);
+    const double scale = elem::pow(s.scale, a);
     const double v = decay * power / scale * a;
     if (direct_mass_usable(v, {decay, power, scale})) return v;
-    return std::exp(-std::pow((x - s.minimum) / s.scale, a) + log_power(x - s.minimum, a - 1) -
-                    log_power(s.scale, a) + std::log(a));
+    return elem::exp(-elem::pow((x - s.minimum) / s.scale, a) + log_power(x - s.minimum, a - 1) -
+                    log_power(s.scale, a) + elem::log(a));
 }
 
 // mode^a and x^(a + 1) overflow together for large shapes.
 double pareto_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
-    const double bound = std::pow(s.mode, a);
-    const double power = std::pow(x, a + 1);
+    const double bound = elem::pow(s.mode, a);
+    const double power = elem::pow(x, a + 1);
     const double v = bound * a / power;
     if (direct_mass_usable(v, {bound, power})) return v;
-    return std::exp(log_power(s.mode, a) + std::log(a) - log_power(x, a + 1));
+    return elem::exp(log_power(s.mode, a) + elem::log(a) - log_power(x, a + 1));
 }
 
 // (x − minimum)^(a − 1) and range^a overflow together for large shapes.
 double power_function_density(const DistSlot& s, double x) {
     const double a = s.shape_a;
-    const double power = std::pow(x - s.minimum, a - 1);
-    const double width = std::pow(s.range, a);
+    const double power = elem::pow(x - s.minimum, a - 1);
+    const double width = elem::pow(s.range, a);
     const double v = power * a / width;
     if (direct_mass_usable(v, {power, width})) return v;
-    return std::exp(log_power(x - s.minimum, a - 1) + std::log(a) - log_power(s.range, a));
+    return elem::exp(log_power(x - s.minimum, a - 1) + elem::log(a) - log_power(s.range, a));
 }
 
 double logistic_density(const DistSlot& s, double x) {
     const double sc = std::sqrt(3.0) * s.stdev / kPi;
-    const double z = std::exp((x - s.mean) / sc);
+    const double z = elem::exp((x - s.mean) / sc);
     return z / ((z + 1) * (z + 1)) / sc;
 }
 
 // The logarithm of a negative x has no value: no mass lies below 0.
 double lognormal_density(const DistSlot& s, double x) {
     if (x <= 0) return 0;
-    const double d = s.lmean - std::log(x);
-    return std::exp(-(d * d) / (2 * (s.lstdev * s.lstdev))) /
+    const double d = s.lmean - elem::log(x);
+    return elem::exp(-(d * d) / (2 * (s.lstdev * s.lstdev))) /
            (std::sqrt(2 * kPi) * x * s.lstdev);
 }
 
@@ -163,20 +164,20 @@ double inverse_gaussian_density(const DistSlot& s, double x) {
     if (x <= 0) return 0;
     const double d = x - s.mean;
     return std::sqrt((s.scale / 2 / kPi) / (x * x * x)) *
-           std::exp(-s.scale * (d * d) / 2 / (s.mean * s.mean) / x);
+           elem::exp(-s.scale * (d * d) / 2 / (s.mean * s.mean) / x);
 }
 
 // Γ((ν + 1) / 2) and Γ(ν / 2) overflow together for large ν; in logarithms
 // only their difference is needed.
 double student_t_density(const DistSlot& s, double x) {
     const double nu = s.shape_a;
-    const double upper = std::exp(log_gamma((nu + 1) / 2));
+    const double upper = elem::exp(log_gamma((nu + 1) / 2));
     const double root = std::sqrt(kPi * nu);
-    const double lower = std::exp(log_gamma(nu / 2));
-    const double tail = std::pow(1 + x * x / nu, (nu + 1) / 2);
+    const double lower = elem::exp(log_gamma(nu / 2));
+    const double tail = elem::pow(1 + x * x / nu, (nu + 1) / 2);
     const double v = upper / root / lower / tail;
     if (direct_mass_usable(v, {upper, root, lower, tail})) return v;
-    return std::exp(log_gamma((nu + 1) / 2) - log_gamma(nu / 2) - std::log(root) -
+    return elem::exp(log_gamma((nu + 1) / 2) - log_gamma(nu / 2) - elem::log(root) -
                     log_power(1 + x * x / nu, (nu + 1) / 2));
 }
 
@@ -184,15 +185,15 @@ double student_t_density(const DistSlot& s, double x) {
 double fisher_f_density(const DistSlot& s, double x) {
     const double d1 = s.shape_a;
     const double d2 = s.shape_b;
-    const double whole = std::exp(log_gamma((d1 + d2) / 2));
-    const double ratio = std::pow(d1 / d2, d1 / 2);
-    const double power = std::pow(x, (d1 - 2) / 2);
-    const double first = std::exp(log_gamma(d1 / 2));
-    const double second = std::exp(log_gamma(d2 / 2));
-    const double tail = std::pow(1 + x * d1 / d2, (d1 + d2) / 2);
+    const double whole = elem::exp(log_gamma((d1 + d2) / 2));
+    const double ratio = elem::pow(d1 / d2, d1 / 2);
+    const double power = elem::pow(x, (d1 - 2) / 2);
+    const double first = elem::exp(log_gamma(d1 / 2));
+    const double second = elem::exp(log_gamma(d2 / 2));
+    const double tail = elem::pow(1 + x * d1 / d2, (d1 + d2) / 2);
     const double v = whole * ratio * power / first / second / tail;
     if (direct_mass_usable(v, {whole, ratio, power, first, second, tail})) return v;
-    return std::exp(log_gamma((d1 + d2) / 2) + log_power(d1 / d2, d1 / 2) +
+    return elem::exp(log_gamma((d1 + d2) / 2) + log_power(d1 / d2, d1 / 2) +
                     log_power(x, (d1 - 2) / 2) - log_gamma(d1 / 2) - log_gamma(d2 / 2) -
                     log_power(1 + x * d1 / d2, (d1 + d2) / 2));
 }
@@ -208,14 +209,14 @@ double density_formula(const DistSlot& s, int base, double x) {
             return triangular_density(s, x);
         case kNormal: {
             const double d = s.mean - x;
-            return std::exp(-(d * d) / (2 * (s.stdev * s.stdev))) / (std::sqrt(2 * kPi) * s.stdev);
+            return elem::exp(-(d * d) / (2 * (s.stdev * s.stdev))) / (std::sqrt(2 * kPi) * s.stdev);
         }
         case kPoisson:
             return poisson_mass(s.mean, x);
         case kGeometric:
-            return std::pow(1 - s.p, x) * s.p;
+            return elem::pow(1 - s.p, x) * s.p;
         case kExponential:
-            return std::exp(-x / s.mean) * (1 / s.mean);
+            return elem::exp(-x / s.mean) * (1 / s.mean);
         case kBinomial:
             return binomial_mass(s.n, s.p, x);
         case kPareto:
@@ -232,16 +233,16 @@ double density_formula(const DistSlot& s, int base, double x) {
             return exp_power_density(s, x);
         case kGumbel: {
             const double z = (x - s.mode) / s.scale;
-            return std::exp(-std::exp(-z)) * std::exp(-z) / s.scale;
+            return elem::exp(-elem::exp(-z)) * elem::exp(-z) / s.scale;
         }
         case kWeibull:
             return weibull_density(s, x);
         case kHypergeometric:
             return hypergeometric_mass(s.pop, s.popsuc, s.sam, x);
         case kLaplace:
-            return std::exp(-std::fabs(x - s.mean) / s.scale) / 2 / s.scale;
+            return elem::exp(-std::fabs(x - s.mean) / s.scale) / 2 / s.scale;
         case kLogSeries:
-            return std::pow(s.shape_a, x) * (-1) / x / log_one_minus(s.shape_a);
+            return elem::pow(s.shape_a, x) * (-1) / x / log_one_minus(s.shape_a);
         case kLogistic:
             return logistic_density(s, x);
         case kLognormal:
@@ -250,7 +251,7 @@ double density_formula(const DistSlot& s, int base, double x) {
             return power_function_density(s, x);
         case kRayleigh:
             if (x == 0) return 0;
-            return x * std::exp(-((x / s.scale) * (x / s.scale)) / 2) / (s.scale * s.scale);
+            return x * elem::exp(-((x / s.scale) * (x / s.scale)) / 2) / (s.scale * s.scale);
         case kDiscreteUniform:
             return 1 / (s.maximum - s.minimum + 1);
         case kInverseGaussian:
@@ -276,7 +277,7 @@ double density_inside(const DistSlot& s, double x) {
 }  // namespace
 
 ExpPowerNorm exp_power_norm(double a) {
-    return {2 / a, std::pow(2.0, a / 2 + 1), std::exp(log_gamma(a / 2 + 1))};
+    return {2 / a, elem::pow(2.0, a / 2 + 1), elem::exp(log_gamma(a / 2 + 1))};
 }
 
 void store_exp_power_norm(DistSlot& s) {

@@ -8,6 +8,7 @@
 #include "eval/quantile_band.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -54,24 +55,24 @@ double inverse_formula(const DistSlot& s, int base, double p) {
             return x;
         }
         case kExponential:
-            return s.mean * std::log(1 / q);
+            return s.mean * elem::log(1 / q);
         case kPareto:
-            return s.mode * std::pow(q, -1 / s.shape_a);
+            return s.mode * elem::pow(q, -1 / s.shape_a);
         case kCauchy:
-            return s.mean + s.scale * std::tan((p - 0.5) * kPi);
+            return s.mean + s.scale * elem::tan((p - 0.5) * kPi);
         case kGumbel:
-            return s.mode - s.scale * std::log(std::log(1 / p));
+            return s.mode - s.scale * elem::log(elem::log(1 / p));
         case kWeibull:
-            return s.minimum + s.scale * std::pow(std::log(1 / q), 1 / s.shape_a);
+            return s.minimum + s.scale * elem::pow(elem::log(1 / q), 1 / s.shape_a);
         case kLaplace:
-            if (p < 0.5) return s.mean + s.scale * std::log(2 * p);
-            return s.mean - s.scale * std::log(2 * q);
+            if (p < 0.5) return s.mean + s.scale * elem::log(2 * p);
+            return s.mean - s.scale * elem::log(2 * q);
         case kLogistic:
-            return s.mean + std::sqrt(3.0) * std::log(p / q) * s.stdev / kPi;
+            return s.mean + std::sqrt(3.0) * elem::log(p / q) * s.stdev / kPi;
         case kPowerFunction:
-            return s.minimum + s.range * std::pow(p, 1 / s.shape_a);
+            return s.minimum + s.range * elem::pow(p, 1 / s.shape_a);
         case kRayleigh:
-            return std::sqrt(std::log(q) * (-2 * (s.scale * s.scale)));
+            return std::sqrt(elem::log(q) * (-2 * (s.scale * s.scale)));
         case kDiscreteUniform:
             return s.minimum + p * (s.maximum - s.minimum + 1);
         case kBeta:

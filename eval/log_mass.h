@@ -7,6 +7,7 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -17,20 +18,20 @@ namespace kvz {
 // ever formed from logarithms, which then need no direct value at all.
 constexpr double kFirstOverflowingFactorial = 171;
 
-// ln of std::pow(base, exponent); a zero exponent gives 0 as pow gives 1, also
+// ln of elem::pow(base, exponent); a zero exponent gives 0 as pow gives 1, also
 // for a zero base.
 inline double log_power(double base, double exponent) {
     if (exponent == 0) return 0;
-    return exponent * std::log(base);
+    return exponent * elem::log(base);
 }
 
-// ln(1 − p): std::log(1 − p) wherever 1 − p is formed exactly (every p from
+// ln(1 − p): elem::log(1 − p) wherever 1 − p is formed exactly (every p from
 // 1/2 up), else log1p(−p), which does not round 1 − p first (ln(1 − 1e-20)
 // would be 0, not −1e-20).
 inline double log_one_minus(double p) {
     const double q = 1 - p;
-    if (1 - q == p) return std::log(q);
-    return std::log1p(-p);
+    if (1 - q == p) return elem::log(q);
+    return elem::log1p(-p);
 }
 
 // ln x! − ln(√(2π x) (x/e)^x), the remainder of Stirling's formula, for x >= 1.
@@ -39,7 +40,7 @@ inline double log_one_minus(double p) {
 inline double stirling_remainder(double x) {
     constexpr double kLogRootTwoPi = 0.91893853320467274178;  // ln √(2π)
     constexpr double s0 = 1.0 / 12, s1 = 1.0 / 360, s2 = 1.0 / 1260, s3 = 1.0 / 1680, s4 = 1.0 / 1188;
-    if (x <= 15) return log_gamma(x + 1) - (x + 0.5) * std::log(x) + x - kLogRootTwoPi;
+    if (x <= 15) return log_gamma(x + 1) - (x + 0.5) * elem::log(x) + x - kLogRootTwoPi;
     const double xx = x * x;
     if (x > 500) return (s0 - s1 / xx) / x;
     if (x > 80) return (s0 - (s1 - s2 / xx) / xx) / x;
@@ -64,7 +65,7 @@ inline double deviance(double x, double m) {
         }
         return sum;
     }
-    return x * std::log(x / m) + m - x;
+    return x * elem::log(x / m) + m - x;
 }
 
 // ln of the Poisson mass at a whole x by the saddle point: the terms
@@ -73,15 +74,15 @@ inline double deviance(double x, double m) {
 // of masses needs.
 inline double log_poisson_mass(double mean, double x) {
     if (x == 0) return -mean;
-    return -stirling_remainder(x) - deviance(x, mean) - 0.5 * std::log(2 * kPi * x);
+    return -stirling_remainder(x) - deviance(x, mean) - 0.5 * elem::log(2 * kPi * x);
 }
 
 // ln of the binomial mass at a whole x, likewise.
 inline double log_binomial_mass(double n, double p, double x) {
     if (x == 0) return n * log_one_minus(p);
-    if (x == n) return n * std::log(p);
+    if (x == n) return n * elem::log(p);
     const double remainder = stirling_remainder(n) - stirling_remainder(x) - stirling_remainder(n - x);
-    const double spread = std::log(2 * kPi) + std::log(x) + std::log1p(-x / n);
+    const double spread = elem::log(2 * kPi) + elem::log(x) + elem::log1p(-x / n);
     return remainder - deviance(x, n * p) - deviance(n - x, n * (1 - p)) - 0.5 * spread;
 }
 

@@ -6,6 +6,7 @@
 #include "eval/eval.h"
 #include "eval/rules.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -124,7 +125,7 @@ double density_mode(const DistSlot& s, int base) {
         case kStudentT:
             return 0.0;
         case kLognormal:
-            return std::exp(s.lmean - s.lstdev * s.lstdev);
+            return elem::exp(s.lmean - s.lstdev * s.lstdev);
         default:
             return s.mean;
     }
@@ -209,13 +210,13 @@ double QuantileBand::density_at(double x) const {
     if (x == reference_) return reference_density_;
     DensityMemo& m = memo_[memo_next_];
     memo_next_ = (memo_next_ + 1) % kMemoSize;
-    m = {x, reference_density_ * std::exp(log_kernel(x) - reference_kernel_)};
+    m = {x, reference_density_ * elem::exp(log_kernel(x) - reference_kernel_)};
     return m.density;
 }
 
 namespace {
 // c ln v, with 0 for c = 0 (a flat factor) even at v = 0.
-double log_factor(double c, double v) { return c == 0 ? 0.0 : c * std::log(v); }
+double log_factor(double c, double v) { return c == 0 ? 0.0 : c * elem::log(v); }
 }  // namespace
 
 // The logarithm of the density up to a constant: the density is the library's
@@ -238,10 +239,10 @@ double QuantileBand::log_kernel(double x) const {
             return log_factor(s.shape_a - 1, y) + log_factor(s.shape_b - 1, 1 - y);
         }
         case kStudentT:
-            return -(s.shape_a + 1) / 2 * std::log1p(x * x / s.shape_a);
+            return -(s.shape_a + 1) / 2 * elem::log1p(x * x / s.shape_a);
         case kLognormal: {
             if (!(x > 0)) return -kEndless;
-            const double log_x = std::log(x);
+            const double log_x = elem::log(x);
             const double z = (log_x - s.lmean) / s.lstdev;
             return -0.5 * (z * z) - log_x;
         }
@@ -263,7 +264,7 @@ double QuantileBand::reference_point() const {
         case kBeta:
             return s.minimum + s.shape_a / (s.shape_a + s.shape_b) * (s.maximum - s.minimum);
         case kLognormal:
-            return std::exp(s.lmean);
+            return elem::exp(s.lmean);
         default:
             return 0.0;
     }
@@ -326,9 +327,9 @@ bool QuantileBand::normal_anchor(double p, Anchor& anchor) const {
     const double u = s.t_pbelow + p / s.t_factor;
     const bool log_scale = base_ == kLognormal;
     const double z = normal_quantile_estimate(u);
-    const double x = log_scale ? std::exp(s.lmean + s.lstdev * z) : s.mean + s.stdev * z;
+    const double x = log_scale ? elem::exp(s.lmean + s.lstdev * z) : s.mean + s.stdev * z;
     if (!std::isfinite(x)) return false;
-    const double phi = normal_cdf_reference(log_scale ? (std::log(x) - s.lmean) / s.lstdev : (x - s.mean) / s.stdev);
+    const double phi = normal_cdf_reference(log_scale ? (elem::log(x) - s.lmean) / s.lstdev : (x - s.mean) / s.stdev);
     const double f = (phi - s.t_pbelow) * s.t_factor;
     const double margin =
         s.t_factor * (phi * kReferenceTrust + (log_scale ? log_z_rounding(s) : 0.0)) + kRoundingSlack;
@@ -371,7 +372,7 @@ double QuantileBand::start_guess(double u) const {
             const double c = 1 / (9 * a);
             const double w = 1 - c + z * std::sqrt(c);
             if (a >= 1 && w > 0) return a * w * w * w * s.scale;
-            return std::exp((std::log(u) + log_gamma(a) + std::log(a)) / a) * s.scale;
+            return elem::exp((elem::log(u) + log_gamma(a) + elem::log(a)) / a) * s.scale;
         }
         case kStudentT: {
             // The first terms of the expansion of t in the normal quantile.
@@ -391,10 +392,10 @@ double QuantileBand::start_guess(double u) const {
             const double skew = 2 * (b - a) * std::sqrt(a + b + 1) / ((a + b + 2) * std::sqrt(a * b));
             double y = mean + (z + (z * z - 1) * skew / 6) * sd;
             if (z < 0) {
-                const double near_end = std::exp((std::log(u * a) + log_beta) / a);
+                const double near_end = elem::exp((elem::log(u * a) + log_beta) / a);
                 if (near_end < mean) y = std::fmax(y, near_end);
             } else {
-                const double near_end = 1 - std::exp((std::log((1 - u) * b) + log_beta) / b);
+                const double near_end = 1 - elem::exp((elem::log((1 - u) * b) + log_beta) / b);
                 if (near_end > mean) y = std::fmin(y, near_end);
             }
             y = std::clamp(y, mean * 1e-3, 1 - (1 - mean) * 1e-3);

@@ -11,6 +11,7 @@
 
 #include "interface/catalogue.h"
 #include "interface/slot.h"
+#include "special/elementary.h"
 
 namespace kvz {
 
@@ -138,15 +139,15 @@ inline void clear_truncation(DistSlot& s) {
 // the masses: exact 0 for equal ones, full relative precision when they are close.
 inline double tail_mass_share(double a, double b, double log_kept) {
     if (a == b) return 0.0;
-    if (std::isinf(a)) return -std::exp(b - log_kept);  // a is -infinity: no mass
-    return -std::expm1(b - a) * std::exp(a - log_kept);
+    if (std::isinf(a)) return -elem::exp(b - log_kept);  // a is -infinity: no mass
+    return -elem::expm1(b - a) * elem::exp(a - log_kept);
 }
 
 // A density or mass of the untruncated distribution (v, at x), rescaled to the
 // slot's truncated range. A slot truncated in a tail divides in logarithms,
 // where the density and the kept mass may both underflow.
 inline double truncated_density(const DistSlot& s, double x, double v) {
-    if (s.t_tail != kNoTail) return std::exp(log_density(s, x) - s.t_log_kept);
+    if (s.t_tail != kNoTail) return elem::exp(log_density(s, x) - s.t_log_kept);
     return v * s.t_factor;
 }
 

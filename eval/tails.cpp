@@ -7,6 +7,7 @@
 
 #include "eval/eval.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -30,7 +31,7 @@ double log_tail(const DistSlot& s, int side, double x) {
         case kLognormal:
             // All the mass lies above 0.
             if (x <= 0) return side == kUpperTail ? 0.0 : kNoMass;
-            return log_normal_side(side, (std::log(x) - s.lmean) / s.lstdev);
+            return log_normal_side(side, (elem::log(x) - s.lmean) / s.lstdev);
         default:
             return std::numeric_limits<double>::quiet_NaN();
     }
@@ -40,13 +41,13 @@ double log_density(const DistSlot& s, double x) {
     switch (kDensityAlias(s.dtype)) {
         case kNormal: {
             const double d = s.mean - x;
-            return -(d * d) / (2 * (s.stdev * s.stdev)) - kLogSqrtTwoPi - std::log(s.stdev);
+            return -(d * d) / (2 * (s.stdev * s.stdev)) - kLogSqrtTwoPi - elem::log(s.stdev);
         }
         case kLognormal: {
             if (x <= 0) return kNoMass;
-            const double d = s.lmean - std::log(x);
-            return -(d * d) / (2 * (s.lstdev * s.lstdev)) - kLogSqrtTwoPi - std::log(x) -
-                   std::log(s.lstdev);
+            const double d = s.lmean - elem::log(x);
+            return -(d * d) / (2 * (s.lstdev * s.lstdev)) - kLogSqrtTwoPi - elem::log(x) -
+                   elem::log(s.lstdev);
         }
         default:
             return std::numeric_limits<double>::quiet_NaN();

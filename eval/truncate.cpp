@@ -12,6 +12,7 @@
 #include "eval/eval.h"
 #include "eval/masses.h"
 #include "eval/rules.h"
+#include "special/elementary.h"
 
 namespace kvz {
 namespace {
@@ -106,9 +107,9 @@ struct StripScale {
     bool beyond_reach = false;
     double centre = 0;
     double width = 1;
-    double y_of(double x) const { return std::asinh((x - centre) / width); }
-    double x_of(double y) const { return centre + width * std::sinh(y); }
-    double slope(double y) const { return width * std::cosh(y); }
+    double y_of(double x) const { return elem::asinh((x - centre) / width); }
+    double x_of(double y) const { return centre + width * elem::sinh(y); }
+    double slope(double y) const { return width * elem::cosh(y); }
 };
 
 double stretched_strip_moment(DistSlot& s, int kind, double lo, double hi, const StripScale& scale) {
@@ -253,7 +254,7 @@ constexpr double kLogHalf = -0.6931471805599453;  // ln 1/2
 double log_mass_between(double near, double far) {
     if (far == kNoMass) return near;
     const double d = far - near;
-    return near + (d > kLogHalf ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d)));
+    return near + (d > kLogHalf ? elem::log(-elem::expm1(d)) : elem::log1p(-elem::exp(d)));
 }
 
 // A cut lies in a tail when both cuts lie beyond the median on one side: a
@@ -291,8 +292,8 @@ bool store_transform(DistSlot& s, const TailCut& tail, const Side& below, const 
         s.t_tail = tail.side;
         s.t_log_tail_min = tail.log_min;
         s.t_log_kept = tail.log_kept;
-        s.t_factor = std::exp(-tail.log_kept);
-        s.t_pbelow = tail.side == kUpperTail ? -std::expm1(tail.log_min) : std::exp(tail.log_min);
+        s.t_factor = elem::exp(-tail.log_kept);
+        s.t_pbelow = tail.side == kUpperTail ? -elem::expm1(tail.log_min) : elem::exp(tail.log_min);
         return true;
     }
     const double factor = 1.0 / (1.0 - below.mass - above.mass);

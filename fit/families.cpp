@@ -7,6 +7,7 @@
 
 #include "fit/family.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -37,25 +38,25 @@ double constant_loglik(const Sample&, const double*) { return 0; }
 // --- triangular: the mode at the data point of greatest likelihood, found in
 // one pass with running sums of ln(x - lo) below it and ln(hi - x) above it.
 void triangular_start(const Sample& s, double* th) {
-    const double above_all = sum_over(s, [&](double x) { return std::log(s.hi - x); });
+    const double above_all = sum_over(s, [&](double x) { return elem::log(s.hi - x); });
     double below = 0, above = above_all, best = -std::numeric_limits<double>::infinity();
     th[0] = s.x[0];
     for (int k = 0; k < s.n; ++k) {
         const double c = s.x[k];
-        above -= std::log(s.hi - c);
-        const double v = below - k * std::log(c - s.lo) + above - (s.n - 1 - k) * std::log(s.hi - c);
+        above -= elem::log(s.hi - c);
+        const double v = below - k * elem::log(c - s.lo) + above - (s.n - 1 - k) * elem::log(s.hi - c);
         if (v > best) {
             best = v;
             th[0] = c;
         }
-        below += std::log(c - s.lo);
+        below += elem::log(c - s.lo);
     }
 }
 double triangular_loglik(const Sample& s, const double* th) {
     const double c = th[0];
     return sum_over(s, [&](double x) {
-        if (x < c) return std::log((x - s.lo) / (c - s.lo));
-        if (x > c) return std::log((s.hi - x) / (s.hi - c));
+        if (x < c) return elem::log((x - s.lo) / (c - s.lo));
+        if (x > c) return elem::log((s.hi - x) / (s.hi - c));
         return 0.0;
     });
 }
@@ -67,7 +68,7 @@ void normal_start(const Sample& s, double* th) {
 }
 double normal_loglik(const Sample& s, const double* th) {
     const double d = s.mean - th[0];
-    return -s.n * std::log(th[1]) - (s.m2 + s.n * (d * d)) / (2 * (th[1] * th[1]));
+    return -s.n * elem::log(th[1]) - (s.m2 + s.n * (d * d)) / (2 * (th[1] * th[1]));
 }
 void lognormal_start(const Sample& s, double* th) {
     th[0] = s.sum_log / s.n;
@@ -75,33 +76,33 @@ void lognormal_start(const Sample& s, double* th) {
 }
 double lognormal_loglik(const Sample& s, const double* th) {
     const double d = s.sum_log / s.n - th[0];
-    return -s.n * std::log(th[1]) - (s.m2_log + s.n * (d * d)) / (2 * (th[1] * th[1]));
+    return -s.n * elem::log(th[1]) - (s.m2_log + s.n * (d * d)) / (2 * (th[1] * th[1]));
 }
 
 // --- the mean alone: Poisson, exponential, and the normal approximation to the Poisson.
 void mean_start(const Sample& s, double* th) { th[0] = s.mean; }
 double poisson_loglik(const Sample& s, const double* th) {
-    return s.n * (s.mean * std::log(th[0]) - th[0]);
+    return s.n * (s.mean * elem::log(th[0]) - th[0]);
 }
 double exponential_loglik(const Sample& s, const double* th) {
-    return -s.n * (std::log(th[0]) + s.mean / th[0]);
+    return -s.n * (elem::log(th[0]) + s.mean / th[0]);
 }
 
 // --- geometric (failures before the first success) and binomial: p.
 void geometric_start(const Sample& s, double* th) { th[0] = 1 / (1 + s.mean); }
 double geometric_loglik(const Sample& s, const double* th) {
-    return s.n * (std::log(th[0]) + s.mean * std::log1p(-th[0]));
+    return s.n * (elem::log(th[0]) + s.mean * elem::log1p(-th[0]));
 }
 void binomial_start(const Sample& s, double* th) { th[0] = s.mean / s.trials; }
 double binomial_loglik(const Sample& s, const double* th) {
-    return s.n * (s.mean * std::log(th[0]) + (s.trials - s.mean) * std::log1p(-th[0]));
+    return s.n * (s.mean * elem::log(th[0]) + (s.trials - s.mean) * elem::log1p(-th[0]));
 }
 
 // --- Pareto: the tail index above the lower bound lo.
-void pareto_start(const Sample& s, double* th) { th[0] = s.n / (s.sum_log - s.n * std::log(s.lo)); }
+void pareto_start(const Sample& s, double* th) { th[0] = s.n / (s.sum_log - s.n * elem::log(s.lo)); }
 double pareto_loglik(const Sample& s, const double* th) {
     const double a = th[0];
-    return s.n * (std::log(a) + a * std::log(s.lo)) - (a + 1) * s.sum_log;
+    return s.n * (elem::log(a) + a * elem::log(s.lo)) - (a + 1) * s.sum_log;
 }
 
 // --- beta between the ends: shapes from the moments of u.
@@ -126,7 +127,7 @@ void gamma_start(const Sample& s, double* th) {
 }
 void gamma_profile(const Sample& s, double* th) { th[1] = s.mean / th[0]; }
 double gamma_loglik_at(const Sample& s, double a, double scale) {
-    return (a - 1) * s.sum_log - s.n * (s.mean / scale + a * std::log(scale) + log_gamma(a));
+    return (a - 1) * s.sum_log - s.n * (s.mean / scale + a * elem::log(scale) + log_gamma(a));
 }
 double gamma_loglik(const Sample& s, const double* th) { return gamma_loglik_at(s, th[0], th[1]); }
 
@@ -141,9 +142,9 @@ void cauchy_start(const Sample& s, double* th) {
     if (!(th[1] > 0)) th[1] = sample_stdev(s);
 }
 double cauchy_loglik(const Sample& s, const double* th) {
-    return -s.n * std::log(th[1]) - sum_over(s, [&](double x) {
+    return -s.n * elem::log(th[1]) - sum_over(s, [&](double x) {
                const double z = (x - th[0]) / th[1];
-               return std::log1p(z * z);
+               return elem::log1p(z * z);
            });
 }
 
@@ -151,8 +152,8 @@ double cauchy_loglik(const Sample& s, const double* th) {
 // likelihood for them, s^b = b sum |x - mean|^b / 2n with b = 2 / shape.
 void exp_power_profile(const Sample& s, double* th) {
     const double b = 2 / th[1];
-    const double sum = sum_over(s, [&](double x) { return std::pow(std::fabs(x - th[0]), b); });
-    th[2] = std::pow(b * sum / (2 * s.n), 1 / b);
+    const double sum = sum_over(s, [&](double x) { return elem::pow(std::fabs(x - th[0]), b); });
+    th[2] = elem::pow(b * sum / (2 * s.n), 1 / b);
 }
 void exp_power_start(const Sample& s, double* th) {
     th[0] = s.mean;
@@ -161,8 +162,8 @@ void exp_power_start(const Sample& s, double* th) {
 }
 double exp_power_loglik(const Sample& s, const double* th) {
     const double a = th[1], scale = th[2], b = 2 / a;
-    const double kernel = sum_over(s, [&](double x) { return std::pow(std::fabs(x - th[0]) / scale, b); });
-    return -kernel / 2 - s.n * (std::log(scale) + (a / 2 + 1) * std::log(2.0) + log_gamma(a / 2 + 1));
+    const double kernel = sum_over(s, [&](double x) { return elem::pow(std::fabs(x - th[0]) / scale, b); });
+    return -kernel / 2 - s.n * (elem::log(scale) + (a / 2 + 1) * elem::log(2.0) + log_gamma(a / 2 + 1));
 }
 
 // --- Gumbel: scale from the variance, then the location that maximises the
@@ -170,8 +171,8 @@ double exp_power_loglik(const Sample& s, const double* th) {
 // smallest value, so that no term overflows).
 void gumbel_profile(const Sample& s, double* th) {
     const double b = th[0];
-    const double sum = sum_over(s, [&](double x) { return std::exp(-(x - s.first) / b); });
-    th[1] = s.first - b * std::log(sum / s.n);
+    const double sum = sum_over(s, [&](double x) { return elem::exp(-(x - s.first) / b); });
+    th[1] = s.first - b * elem::log(sum / s.n);
 }
 void gumbel_start(const Sample& s, double* th) {
     th[0] = std::sqrt(6.0) * sample_stdev(s) / kPi;
@@ -179,9 +180,9 @@ void gumbel_start(const Sample& s, double* th) {
 }
 double gumbel_loglik(const Sample& s, const double* th) {
     const double b = th[0];
-    return -s.n * std::log(b) - sum_over(s, [&](double x) {
+    return -s.n * elem::log(b) - sum_over(s, [&](double x) {
                const double z = (x - th[1]) / b;
-               return z + std::exp(-z);
+               return z + elem::exp(-z);
            });
 }
 
@@ -191,8 +192,8 @@ void weibull_profile(const Sample& s, double* th) {
     const double a = th[0];
     // Powers of y over the largest y: no overflow for large shapes.
     const double top = s.last - s.lo;
-    const double sum = sum_over(s, [&](double x) { return std::pow((x - s.lo) / top, a); });
-    th[1] = top * std::pow(sum / s.n, 1 / a);
+    const double sum = sum_over(s, [&](double x) { return elem::pow((x - s.lo) / top, a); });
+    th[1] = top * elem::pow(sum / s.n, 1 / a);
 }
 void weibull_start(const Sample& s, double* th) {
     th[0] = kPi / std::sqrt(6 * s.m2_log / s.n);
@@ -200,8 +201,8 @@ void weibull_start(const Sample& s, double* th) {
 }
 double weibull_loglik(const Sample& s, const double* th) {
     const double a = th[0], scale = th[1];
-    return s.n * (std::log(a) - a * std::log(scale)) + (a - 1) * s.sum_log -
-           sum_over(s, [&](double x) { return std::pow((x - s.lo) / scale, a); });
+    return s.n * (elem::log(a) - a * elem::log(scale)) + (a - 1) * s.sum_log -
+           sum_over(s, [&](double x) { return elem::pow((x - s.lo) / scale, a); });
 }
 
 // --- Laplace: the median and the mean distance from it.
@@ -210,41 +211,41 @@ void laplace_start(const Sample& s, double* th) {
     th[1] = sum_over(s, [&](double x) { return std::fabs(x - th[0]); }) / s.n;
 }
 double laplace_loglik(const Sample& s, const double* th) {
-    return -s.n * std::log(th[1]) - sum_over(s, [&](double x) { return std::fabs(x - th[0]); }) / th[1];
+    return -s.n * elem::log(th[1]) - sum_over(s, [&](double x) { return std::fabs(x - th[0]); }) / th[1];
 }
 
 // --- logarithmic series: the shape from the mean, roughly; the search finishes it.
 void log_series_start(const Sample& s, double* th) { th[0] = std::fmin(2 * (s.mean - 1), 1 - 1 / (s.mean + 1)); }
 double log_series_loglik(const Sample& s, const double* th) {
-    return s.n * (s.mean * std::log(th[0]) - std::log(-std::log1p(-th[0])));
+    return s.n * (s.mean * elem::log(th[0]) - elem::log(-elem::log1p(-th[0])));
 }
 
 // --- logistic by its mean and standard deviation.
 double logistic_loglik(const Sample& s, const double* th) {
     const double sc = std::sqrt(3.0) * th[1] / kPi;
-    return -s.n * std::log(sc) - sum_over(s, [&](double x) {
+    return -s.n * elem::log(sc) - sum_over(s, [&](double x) {
                const double z = std::fabs(x - th[0]) / sc;
-               return z + 2 * std::log1p(std::exp(-z));
+               return z + 2 * elem::log1p(elem::exp(-z));
            });
 }
 
 // --- power function between the ends.
 void power_start(const Sample& s, double* th) { th[0] = -s.n / s.sum_log_u; }
 double power_loglik(const Sample& s, const double* th) {
-    return s.n * std::log(th[0]) + (th[0] - 1) * s.sum_log_u;
+    return s.n * elem::log(th[0]) + (th[0] - 1) * s.sum_log_u;
 }
 
 // --- Rayleigh: the scale from the mean square.
 void rayleigh_start(const Sample& s, double* th) { th[0] = std::sqrt(sum_of_squares(s) / (2 * s.n)); }
 double rayleigh_loglik(const Sample& s, const double* th) {
-    return -2 * s.n * std::log(th[0]) - sum_of_squares(s) / (2 * (th[0] * th[0]));
+    return -2 * s.n * elem::log(th[0]) - sum_of_squares(s) / (2 * (th[0] * th[0]));
 }
 
 // --- inverse Gaussian (mean, shape) and the Wald (mean 1, shape).
 // sum (x - m)^2 / x = n mean - 2 n m + m^2 sum 1/x.
 double inverse_gaussian_loglik_at(const Sample& s, double m, double shape) {
     const double spread = s.n * s.mean - 2 * s.n * m + m * m * s.sum_inverse;
-    return s.n / 2.0 * std::log(shape) - shape * spread / (2 * (m * m));
+    return s.n / 2.0 * elem::log(shape) - shape * spread / (2 * (m * m));
 }
 void inverse_gaussian_start(const Sample& s, double* th) {
     th[0] = s.mean;
@@ -258,15 +259,15 @@ double wald_loglik(const Sample& s, const double* th) { return inverse_gaussian_
 
 // --- Student t (standard): degrees of freedom from the kurtosis.
 void student_start(const Sample& s, double* th) {
-    const double m4 = sum_over(s, [&](double x) { return std::pow(x - s.mean, 4); }) / s.n;
+    const double m4 = sum_over(s, [&](double x) { return elem::pow(x - s.mean, 4); }) / s.n;
     const double v = s.m2 / s.n;
     const double excess = m4 / (v * v) - 3;
     th[0] = excess > 0 ? 4 + 6 / excess : 30;
 }
 double student_loglik(const Sample& s, const double* th) {
     const double nu = th[0];
-    return s.n * (log_gamma((nu + 1) / 2) - log_gamma(nu / 2) - std::log(kPi * nu) / 2) -
-           (nu + 1) / 2 * sum_over(s, [&](double x) { return std::log1p(x * x / nu); });
+    return s.n * (log_gamma((nu + 1) / 2) - log_gamma(nu / 2) - elem::log(kPi * nu) / 2) -
+           (nu + 1) / 2 * sum_over(s, [&](double x) { return elem::log1p(x * x / nu); });
 }
 
 // --- F: the denominator's degrees of freedom from the mean, the numerator's
@@ -281,9 +282,9 @@ void fisher_start(const Sample& s, double* th) {
 }
 double fisher_loglik(const Sample& s, const double* th) {
     const double d1 = th[0], d2 = th[1];
-    return s.n * (log_gamma((d1 + d2) / 2) - log_gamma(d1 / 2) - log_gamma(d2 / 2) + d1 / 2 * std::log(d1 / d2)) +
+    return s.n * (log_gamma((d1 + d2) / 2) - log_gamma(d1 / 2) - log_gamma(d2 / 2) + d1 / 2 * elem::log(d1 / d2)) +
            (d1 / 2 - 1) * s.sum_log -
-           (d1 + d2) / 2 * sum_over(s, [&](double x) { return std::log1p(d1 * x / d2); });
+           (d1 + d2) / 2 * sum_over(s, [&](double x) { return elem::log1p(d1 * x / d2); });
 }
 
 constexpr Param kMean{&DistSlot::mean, Axis::line};

@@ -16,6 +16,7 @@
 #include "fit/search.h"
 #include "init/init.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 
 namespace kvz {
 
@@ -124,17 +125,17 @@ Sample summarise(const double* x, int n, int base, double lo, double hi, int tri
     for (int i = 0; i < n; ++i) {
         const double d = x[i] - s.mean;
         s.m2 += d * d;
-        sum_log += std::log(x[i] - shift);
+        sum_log += elem::log(x[i] - shift);
         s.sum_inverse += 1 / x[i];
         if (ends) {
-            s.sum_log_u += std::log((x[i] - lo) / (hi - lo));
-            s.sum_log_1mu += std::log((hi - x[i]) / (hi - lo));
+            s.sum_log_u += elem::log((x[i] - lo) / (hi - lo));
+            s.sum_log_1mu += elem::log((hi - x[i]) / (hi - lo));
         }
     }
     s.sum_log = sum_log;
     const double mean_log = sum_log / n;
     for (int i = 0; i < n; ++i) {
-        const double d = std::log(x[i] - shift) - mean_log;
+        const double d = elem::log(x[i] - shift) - mean_log;
         s.m2_log += d * d;
     }
     return s;
@@ -184,7 +185,7 @@ double objective(void* context, const double* point) {
     double v = p.family.loglik(p.sample, theta);
     if (!p.truncated) return v;
     const double kept = kept_mass(p, theta);
-    return kept > 0 ? v - p.sample.n * std::log(kept) : -kInf;
+    return kept > 0 ? v - p.sample.n * elem::log(kept) : -kInf;
 }
 
 // A starting value the search can move from: finite and inside its axis's range.
@@ -246,10 +247,10 @@ void express_as(int dtype, DistSlot& s) {
     s.dtype = dtype;
     if (dtype == kLognormalByMoments) {
         const double v = s.lstdev * s.lstdev;
-        s.mean = std::exp(s.lmean + v / 2);
-        s.stdev = s.mean * std::sqrt(std::expm1(v));
+        s.mean = elem::exp(s.lmean + v / 2);
+        s.stdev = s.mean * std::sqrt(elem::expm1(v));
     } else if (dtype == kLognormalByMedian) {
-        s.median = std::exp(s.lmean);
+        s.median = elem::exp(s.lmean);
     }
 }
 
@@ -352,7 +353,7 @@ int run_fit(DistSlot& host, int dtype, const double* data, int n, const Workspac
     r.parameters = k;
     r.loglik = m.loglik;
     r.aic = 2 * k - 2 * m.loglik;
-    r.bic = k * std::log(static_cast<double>(n)) - 2 * m.loglik;
+    r.bic = k * elem::log(static_cast<double>(n)) - 2 * m.loglik;
     r.ks = m.ks;
     r.ad = m.ad;
     r.chi2 = m.chi2;

@@ -7,6 +7,7 @@
 #include "eval/rules.h"
 #include "fit/measures.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -53,7 +54,7 @@ double anderson_darling(const double* cdf, int n) {
     for (int i = 0; i < n; ++i) {
         const double low = std::clamp(cdf[i], kProbabilityFloor, 1 - kProbabilityFloor);
         const double high = std::clamp(cdf[n - 1 - i], kProbabilityFloor, 1 - kProbabilityFloor);
-        sum += (2.0 * i + 1) * (std::log(low) + std::log1p(-high));
+        sum += (2.0 * i + 1) * (elem::log(low) + elem::log1p(-high));
     }
     return -n - sum / n;
 }
@@ -91,7 +92,7 @@ bool has_own_cumulative(int base) { return base != kExpPower && base != kFisherF
 double closed_cumulative(const DistSlot& s, int base, double x) {
     if (base == kExpPower) {
         const double z = (x - s.mean) / s.scale;
-        const double p = incomplete_gamma(s.shape_a / 2, std::pow(std::fabs(z), 2 / s.shape_a) / 2);
+        const double p = incomplete_gamma(s.shape_a / 2, elem::pow(std::fabs(z), 2 / s.shape_a) / 2);
         return z < 0 ? 0.5 - p / 2 : 0.5 + p / 2;
     }
     if (!(x > 0)) return 0;
@@ -114,10 +115,10 @@ double fitted_cumulative(const DistSlot& s, double x) {
 // take it from there, rescaled by the cut as the density is.
 double log_of_density(const DistSlot& s, double x) {
     const double d = density(s, x);
-    if (d > 0 || place_of(s, x) != Place::inside) return std::log(d);
+    if (d > 0 || place_of(s, x) != Place::inside) return elem::log(d);
     const double l = log_density(s, x);
-    if (std::isnan(l)) return std::log(d);
-    return l + (s.t_tail != kNoTail ? -s.t_log_kept : std::log(s.t_factor));
+    if (std::isnan(l)) return elem::log(d);
+    return l + (s.t_tail != kNoTail ? -s.t_log_kept : elem::log(s.t_factor));
 }
 
 double library_loglik(const DistSlot& s, const double* x, int n) {

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "fit/search.h"
+#include "special/elementary.h"
 
 namespace kvz {
 
@@ -33,7 +34,7 @@ constexpr int kMaxLineMoves = 20;
 constexpr int kMaxRounds = 200;
 constexpr double kRoundGain = 1e-12;
 
-double logit(double p) { return std::log(p / (1 - p)); }
+double logit(double p) { return elem::log(p / (1 - p)); }
 
 struct Nest {
     const Family& family;
@@ -46,8 +47,8 @@ struct Nest {
     double value(int j, double u) const {
         switch (family.param[j].axis) {
             case Axis::line: return origin[j] + u * spread;
-            case Axis::positive: return origin[j] * std::exp(u);
-            case Axis::unit: return 1 / (1 + std::exp(-(logit(origin[j]) + u)));
+            case Axis::positive: return origin[j] * elem::exp(u);
+            case Axis::unit: return 1 / (1 + elem::exp(-(logit(origin[j]) + u)));
         }
         return origin[j];
     }

@@ -7,6 +7,7 @@
 #include "eval/eval.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -14,7 +15,7 @@ namespace kvz {
 namespace {
 
 
-double gamma_of(double x) { return std::exp(log_gamma(x)); }
+double gamma_of(double x) { return elem::exp(log_gamma(x)); }
 
 // Symmetric unbounded types: the upper quantile and its mirror about the centre.
 void mirror_bounds(DistSlot& s) {
@@ -51,7 +52,7 @@ void triangular_statistics(DistSlot& s) {
     s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = (lo * lo + mo * mo + hi * hi - lo * hi - lo * mo - hi * mo) / 18;
     s.dstdev = std::sqrt(s.dvariance);
-    s.dskewness = 2 * std::sqrt(2.0) * z * (z * z - 9) / std::pow(z * z + 3, 1.5) / 5;
+    s.dskewness = 2 * std::sqrt(2.0) * z * (z * z - 9) / elem::pow(z * z + 3, 1.5) / 5;
     s.dkurtosis = 2.4;
 }
 
@@ -89,7 +90,7 @@ void exponential_statistics(DistSlot& s) {
 void pareto_working(DistSlot& s) {
     const double a = s.shape_a;
     s.minimum = s.mode;
-    s.median = s.mode * std::pow(1 - kMedianProbability, -1 / a);
+    s.median = s.mode * elem::pow(1 - kMedianProbability, -1 / a);
     if (a > 1) {
         s.avg_exists = 1;
         s.mean = a * s.mode / (a - 1);
@@ -203,7 +204,7 @@ void cauchy_statistics(DistSlot& s) {
 void exp_power_working(DistSlot& s) {
     const double a = s.shape_a;
     store_exp_power_norm(s);
-    s.variance = std::pow(2.0, a) * (s.scale * s.scale) * gamma_of(3 * a / 2) / gamma_of(a / 2);
+    s.variance = elem::pow(2.0, a) * (s.scale * s.scale) * gamma_of(3 * a / 2) / gamma_of(a / 2);
     s.stdev = std::sqrt(s.variance);
     mirror_bounds(s);
 }
@@ -249,14 +250,14 @@ void weibull_working(DistSlot& s) {
 void weibull_statistics(DistSlot& s) {
     const double a = s.shape_a;
     s.dmean = s.mean;
-    s.dmode = a > 1 ? s.minimum + s.scale * std::pow(1 - 1 / a, 1 / a) : s.minimum;
+    s.dmode = a > 1 ? s.minimum + s.scale * elem::pow(1 - 1 / a, 1 / a) : s.minimum;
     s.dmedian = inverse(s, kMedianProbability);
     s.dvariance = s.variance;
     s.dstdev = s.stdev;
     const double g1 = gamma_of(1 / a + 1);
     const double g2 = gamma_of(2 / a + 1);
     const double g3 = gamma_of(3 / a + 1);
-    s.dskewness = (2 * (g1 * g1 * g1) - 3 * g1 * g2 + g3) / std::pow(g2 - g1 * g1, 1.5);
+    s.dskewness = (2 * (g1 * g1 * g1) - 3 * g1 * g2 + g3) / elem::pow(g2 - g1 * g1, 1.5);
 }
 
 // --- 19 Laplace ---
@@ -287,10 +288,10 @@ void logistic_statistics(DistSlot& s) {
 // The alias's own inputs win: dtype 34 keeps its median, dtype 22 its mean
 // and standard deviation.
 void lognormal_working(DistSlot& s) {
-    const double w = std::exp(s.lstdev * s.lstdev);
-    if (s.dtype != kLognormalByMedian) s.median = std::exp(s.lmean);
+    const double w = elem::exp(s.lstdev * s.lstdev);
+    if (s.dtype != kLognormalByMedian) s.median = elem::exp(s.lmean);
     if (s.dtype != kLognormalByMoments) {
-        s.mean = std::exp(0.5 * (s.lstdev * s.lstdev)) * s.median;
+        s.mean = elem::exp(0.5 * (s.lstdev * s.lstdev)) * s.median;
         s.variance = s.median * s.median * w * (w - 1);
         s.stdev = std::sqrt(s.variance);
     } else {
@@ -300,7 +301,7 @@ void lognormal_working(DistSlot& s) {
     s.maximum = inverse(s, kRangeHighProbability);
 }
 void lognormal_statistics(DistSlot& s) {
-    const double w = std::exp(s.lstdev * s.lstdev);
+    const double w = elem::exp(s.lstdev * s.lstdev);
     s.dmedian = s.median;
     s.dmean = s.mean;
     s.dmode = s.median / w;

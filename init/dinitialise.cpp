@@ -8,6 +8,7 @@
 #include "init/init.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 
 namespace kvz {
 
@@ -33,15 +34,15 @@ void convert_alias(DistSlot& s) {
             break;
         case kLognormalByMoments: {
             const double ratio = s.stdev / s.mean;
-            s.lstdev = std::sqrt(std::log(ratio * ratio + 1));
-            s.lmean = std::log(s.mean) - 0.5 * (s.lstdev * s.lstdev);
+            s.lstdev = std::sqrt(elem::log(ratio * ratio + 1));
+            s.lmean = elem::log(s.mean) - 0.5 * (s.lstdev * s.lstdev);
             break;
         }
         case kChiSquare:
             s.scale = 2.0;
             break;
         case kLognormalByMedian:
-            s.lmean = std::log(s.median);
+            s.lmean = elem::log(s.median);
             break;
         default:
             break;

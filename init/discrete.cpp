@@ -9,6 +9,7 @@
 #include "eval/masses.h"
 #include "init/routines.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 
 namespace kvz {
 
@@ -75,7 +76,7 @@ void poisson_statistics(DistSlot& s) {
     s.dmode = std::ceil(s.mean) - 1;  // a whole mean has two modes: the lower one
     s.dvariance = s.mean;
     s.dstdev = std::sqrt(s.mean);
-    s.dskewness = std::pow(s.mean, -0.5);
+    s.dskewness = elem::pow(s.mean, -0.5);
     s.dkurtosis = 1 / s.mean + 3;
 }
 
@@ -139,7 +140,7 @@ void log_series_statistics(DistSlot& s) {
     s.dmode = 1;
     s.dvariance = t * (1 - t) / ((1 - theta) * (1 - theta));
     s.dstdev = std::sqrt(s.dvariance);
-    s.dskewness = (1 + theta - 3 * t + 2 * (t * t)) / (std::sqrt(t) * std::pow(1 - t, 1.5));
+    s.dskewness = (1 + theta - 3 * t + 2 * (t * t)) / (std::sqrt(t) * elem::pow(1 - t, 1.5));
     s.dkurtosis = (1 + 4 * theta + theta * theta - 4 * t * (1 + theta) + 6 * (t * t) -
                    3 * (t * t * t)) /
                   (t * ((1 - t) * (1 - t)));

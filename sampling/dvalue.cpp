@@ -6,6 +6,7 @@
 #include "eval/eval.h"
 #include "interface/catalogue.h"
 #include "sampling/sampling.h"
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -21,12 +22,12 @@ double sample_triangular(const DistSlot& s, double u) {
 double sample_logistic(const DistSlot& s, double u) {
     if (u == 0) return s.minimum;
     if (u == 1) return s.maximum;
-    return s.mean + s.sample_c1 * std::log((1 - u) / u);
+    return s.mean + s.sample_c1 * elem::log((1 - u) / u);
 }
 
 double sample_rayleigh(const DistSlot& s, double u) {
     if (u == 1) return s.maximum;
-    return std::sqrt(s.sample_c1 * std::log(1 - u));
+    return std::sqrt(s.sample_c1 * elem::log(1 - u));
 }
 
 // minimum + u * (range + 1) rounded down: each of the range + 1 whole numbers
@@ -36,11 +37,11 @@ double sample_discrete_uniform(const DistSlot& s, double u) {
     return std::floor(s.minimum + u * (s.range + 1));
 }
 
-double angle_sine(double u) { return std::sin(2.0 * kPi * u); }
+double angle_sine(double u) { return elem::sin(2.0 * kPi * u); }
 
 // The radius of the Box-Muller transform from the carried uniform, in two
 // steps: the square root of radius_square.
-double radius_square(double carried) { return -2.0 * std::log(carried); }
+double radius_square(double carried) { return -2.0 * elem::log(carried); }
 double normal_radius(double carried) { return std::sqrt(radius_square(carried)); }
 
 // The variate of the slot's type from the standard normal z.
@@ -48,7 +49,7 @@ inline double normal_based_variate(const DistSlot& s, double z) {
     switch (s.dtype) {
         case kLognormalByMoments:
         case kLognormal:
-        case kLognormalByMedian: return std::exp(s.lmean + s.lstdev * z);
+        case kLognormalByMedian: return elem::exp(s.lmean + s.lstdev * z);
         case kNormalBinomial: {
             double a = made_whole(z * s.stdev + s.mean);
             if (a < s.minimum) {
@@ -392,7 +393,7 @@ double dvalue(DistSlot& s) {
         case kUniform: return s.minimum + rng() * s.range;
         case kTriangular: return sample_triangular(s, rng());
         case kSampleNormalBased: return sample_normal_based(s);
-        case kExponential: return -s.mean * std::log(rng());
+        case kExponential: return -s.mean * elem::log(rng());
         case kSampleDiscreteTable: return sample_discrete_table(s);
         case kPareto:
         case kCauchy:

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -39,8 +40,8 @@ double beta_fraction(double a, double b, double x) {
 double betai(double a, double b, double x) {
     double bt = 0;
     if (!(x == 0 || x == 1.0)) {
-        bt = std::exp(log_gamma(a + b) - log_gamma(a) - log_gamma(b) + a * std::log(x) +
-                      b * std::log(1 - x));
+        bt = elem::exp(log_gamma(a + b) - log_gamma(a) - log_gamma(b) + a * elem::log(x) +
+                      b * elem::log(1 - x));
     }
     if (x < (a + 1) / (a + b + 2)) return bt * beta_fraction(a, b, x) / a;
     return 1 - bt * beta_fraction(b, a, 1 - x) / b;

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <limits>
 
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -20,14 +21,14 @@ constexpr double kTiny = 1e-30;  // smallest divisor of the continued fraction
 
 double log_gamma(double x) {
     double t = x + 5.5;
-    t = t - (x + 0.5) * std::log(t);
+    t = t - (x + 0.5) * elem::log(t);
     double s = kLanczosStart;
     double y = x;
     for (double c : kLanczos) {
         y = y + 1;
         s = s + c / y;
     }
-    return -t + std::log(kSqrtTwoPi * s / x);
+    return -t + elem::log(kSqrtTwoPi * s / x);
 }
 
 namespace {
@@ -44,7 +45,7 @@ double gamma_series(double a, double x, double g) {
         if (std::fabs(term) < std::fabs(sum) * kTolerance) break;
     }
     // Without convergence in 100 terms the partial sum is carried through.
-    return sum * std::exp(-x + a * std::log(x) - g);
+    return sum * elem::exp(-x + a * elem::log(x) - g);
 }
 
 double gamma_fraction(double a, double x, double g) {
@@ -64,7 +65,7 @@ double gamma_fraction(double a, double x, double g) {
         h = h * del;
         if (std::fabs(del - 1) < kTolerance) break;
     }
-    return std::exp(-x + a * std::log(x) - g) * h;
+    return elem::exp(-x + a * elem::log(x) - g) * h;
 }
 
 }  // namespace
@@ -100,11 +101,11 @@ double normal_integral(double z) {
 }
 
 double beta_function(double a, double b) {
-    return std::exp(log_gamma(a) + log_gamma(b) - log_gamma(a + b));
+    return elem::exp(log_gamma(a) + log_gamma(b) - log_gamma(a + b));
 }
 
 double factorial(double x) {
-    if (x > kFactorialSwitch) return std::exp(log_gamma(x + 1));
+    if (x > kFactorialSwitch) return elem::exp(log_gamma(x + 1));
     double r = 1;
     for (int i = 2; i <= x; ++i) r = r * i;
     return r;

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <limits>
 
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -30,12 +31,12 @@ double normal_quantile_estimate(double p) {
         return (((((kA[0] * r + kA[1]) * r + kA[2]) * r + kA[3]) * r + kA[4]) * r + kA[5]) * q /
                (((((kB[0] * r + kB[1]) * r + kB[2]) * r + kB[3]) * r + kB[4]) * r + 1);
     }
-    const double t = std::sqrt(-2 * std::log(p < 0.5 ? p : 1 - p));
+    const double t = std::sqrt(-2 * elem::log(p < 0.5 ? p : 1 - p));
     const double z = (((((kC[0] * t + kC[1]) * t + kC[2]) * t + kC[3]) * t + kC[4]) * t + kC[5]) /
                      ((((kD[0] * t + kD[1]) * t + kD[2]) * t + kD[3]) * t + 1);
     return p < 0.5 ? z : -z;
 }
 
-double normal_cdf_reference(double z) { return 0.5 * std::erfc(-z * kSqrtHalf); }
+double normal_cdf_reference(double z) { return 0.5 * elem::erfc(-z * kSqrtHalf); }
 
 }  // namespace kvz

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <limits>
 
+#include "special/elementary.h"
 #include "special/special.h"
 
 namespace kvz {
@@ -37,12 +38,12 @@ double tail_fraction(double z) {
 }  // namespace
 
 double log_normal_tail(double z) {
-    if (z < 0) return std::log1p(-0.5 * std::erfc(-z / kSqrtTwo));
-    if (z < kFractionStart) return std::log(0.5 * std::erfc(z / kSqrtTwo));
+    if (z < 0) return elem::log1p(-0.5 * elem::erfc(-z / kSqrtTwo));
+    if (z < kFractionStart) return elem::log(0.5 * elem::erfc(z / kSqrtTwo));
     if (std::isinf(z)) return -z;
     // ln φ(z) − ln(φ(z) / Q(z)); z² overflows to an infinite logarithm, as the
     // tail itself has no representable logarithm there either.
-    return -0.5 * (z * z) - kLogSqrtTwoPi - std::log(tail_fraction(z));
+    return -0.5 * (z * z) - kLogSqrtTwoPi - elem::log(tail_fraction(z));
 }
 
 }  // namespace kvz
