@@ -57,9 +57,15 @@ struct Ends {
     int estimated;  // how many are estimated
 };
 
+// An end is the host's only when its flag is set and the type has that end;
+// a zeroed result estimates every end, and types without such ends ignore them.
 Ends ends_of(int dtype, const kvz_fit_result& r) {
     const SupportRow row = support_row(dtype);
-    Ends e{row.lower, row.upper, r.minimum, r.maximum, 0};
+    const bool has_lower = row.lower == End::minimum || row.lower == End::mode;
+    const bool has_upper = row.upper == End::maximum;
+    const double lower = has_lower && (r.fixed & KVZ_FIT_FIX_MINIMUM) ? r.minimum : kNaN;
+    const double upper = has_upper && (r.fixed & KVZ_FIT_FIX_MAXIMUM) ? r.maximum : kNaN;
+    Ends e{row.lower, row.upper, lower, upper, 0};
     if ((e.lower == End::minimum || e.lower == End::mode) && std::isnan(e.minimum)) ++e.estimated;
     if (e.upper == End::maximum && std::isnan(e.maximum)) ++e.estimated;
     return e;
@@ -377,6 +383,13 @@ int refusal(int slot, int dtype, const double* data, int n, void* work, std::siz
     if (n < 2 || n <= family_of(base)->count + ends.estimated) return KVZ_FIT_TOO_FEW;
     for (int i = 0; i < n; ++i)
         if (!std::isfinite(data[i])) return KVZ_FIT_NOT_FINITE;
+    // A flagged end the type reads must be finite, and the two in order.
+    const SupportRow row = support_row(dtype);
+    if ((result->fixed & KVZ_FIT_FIX_MINIMUM) && (row.lower == End::minimum || row.lower == End::mode) &&
+        !std::isfinite(result->minimum))
+        return KVZ_FIT_OUTSIDE_SUPPORT;
+    if ((result->fixed & KVZ_FIT_FIX_MAXIMUM) && row.upper == End::maximum && !std::isfinite(result->maximum))
+        return KVZ_FIT_OUTSIDE_SUPPORT;
     if (!std::isnan(ends.minimum) && !std::isnan(ends.maximum) && !(ends.minimum < ends.maximum))
         return KVZ_FIT_OUTSIDE_SUPPORT;
     const bool discrete = is_discrete(base);

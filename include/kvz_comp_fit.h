@@ -16,10 +16,13 @@
  *
  * Parameters that set an end of the support (the ends of the uniform,
  * triangular, beta, power-function and discrete uniform types, the Weibull's
- * minimum, the Pareto's lower bound) are the host's when it gives them in
+ * minimum, the Pareto's lower bound) are the host's when it sets
+ * KVZ_FIT_FIX_MINIMUM / KVZ_FIT_FIX_MAXIMUM in result->fixed and gives them in
  * result->minimum / result->maximum, and are estimated otherwise (the rule
- * for each type is in docs/fitting.md). The binomial's n is result->n when
- * that is positive, else the largest value in the data.
+ * for each type is in docs/fitting.md). Types without such an end ignore its
+ * flag and value. The binomial's n is result->n when that is positive, else
+ * the largest value in the data. A zeroed result (kvz_fit_result r = {0};)
+ * therefore estimates everything.
  *
  * How each type is fitted is in docs/fitting.md.
  *
@@ -53,7 +56,8 @@
 #define KVZ_FIT_NOT_FINITE (-5)
 /* A value lies outside the type's support, outside the slot's cut or outside
  * the ends the host gave, or a discrete type meets a value that is not whole;
- * or the given ends are themselves impossible (minimum not below maximum). */
+ * or the given ends are themselves impossible (not finite, or minimum not
+ * below maximum). */
 #define KVZ_FIT_OUTSIDE_SUPPORT (-6)
 /* work is null or work_bytes is below fit_pdf_work_size(dtype, n). */
 #define KVZ_FIT_SMALL_WORKSPACE (-7)
@@ -62,6 +66,10 @@
  * density is 0 in double precision at one of the values (a far outlier for a
  * type with light tails). */
 #define KVZ_FIT_NO_CONVERGENCE (-8)
+
+/* Bits of kvz_fit_result.fixed: the host fixes that end of the support. */
+#define KVZ_FIT_FIX_MINIMUM 1
+#define KVZ_FIT_FIX_MAXIMUM 2
 
 /* The inputs of a fitted type, one member per setter. */
 typedef struct kvz_fit_inputs {
@@ -80,14 +88,17 @@ typedef struct kvz_fit_inputs {
     int n;
 } kvz_fit_inputs;
 
-/* What the host gives and what the fit reports. Set the three inputs before
- * the call; the call writes the rest. */
+/* What the host gives and what the fit reports. Zero every input to estimate
+ * everything; the call writes the rest. */
 typedef struct kvz_fit_result {
-    /* In: an end of the support the host fixes, or NaN to estimate it. */
+    /* In: an end of the support the host fixes, read only when its bit is
+     * set in `fixed` (and then finite). */
     double minimum;
     double maximum;
     /* In: the binomial's number of trials, or 0 for the data's maximum. */
     int n;
+    /* In: KVZ_FIT_FIX_MINIMUM | KVZ_FIT_FIX_MAXIMUM, or 0 to estimate both. */
+    int fixed;
     /* Out: number of parameters the fit estimated (fixed ones not counted). */
     int parameters;
     /* Out: log-likelihood of the data under the fit (the truncated density

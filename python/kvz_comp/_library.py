@@ -65,10 +65,11 @@ class FitInputs(ctypes.Structure):
 
 
 class FitResult(ctypes.Structure):
-    """struct kvz_fit_result (include/kvz_comp_fit.h): the host's ends and
-    binomial n in; the fit's measures and inputs out."""
-    _fields_ = [("minimum", _D), ("maximum", _D), ("n", _I), ("parameters", _I), ("loglik", _D), ("aic", _D),
-                ("bic", _D), ("ks", _D), ("ad", _D), ("chi2", _D), ("evaluations", _I), ("status", _I),
+    """struct kvz_fit_result (include/kvz_comp_fit.h): the host's ends (read
+    when their bit is set in `fixed`) and binomial n in; the fit's measures and
+    inputs out. A zeroed result estimates everything."""
+    _fields_ = [("minimum", _D), ("maximum", _D), ("n", _I), ("fixed", _I), ("parameters", _I), ("loglik", _D),
+                ("aic", _D), ("bic", _D), ("ks", _D), ("ad", _D), ("chi2", _D), ("evaluations", _I), ("status", _I),
                 ("fitted", FitInputs)]
 
 

@@ -11,6 +11,10 @@ from . import _catalogue
 from ._library import FitResult, library
 from .distribution import Distribution, _c_int, _c_real, _check_cut, _pointer, _pool, _set_cut
 
+# Bits of FitResult.fixed: the host keeps that end of the support.
+FIX_MINIMUM = 1
+FIX_MAXIMUM = 2
+
 # What a ranking can go by; lower is better for each.
 CRITERIA = ("aic", "bic", "ks", "ad")
 
@@ -113,7 +117,7 @@ def _as_data(data):
 
 
 def _settings(minimum, maximum, n):
-    """The fit_pdf inputs the host gives: ends (NaN to estimate) and the binomial's n (0: the data's maximum)."""
+    """The host's ends (NaN: estimated) and the binomial's n (0: the data's maximum)."""
     ends = [math.nan if v is None else _c_real(v, name) for v, name in ((minimum, "minimum"), (maximum, "maximum"))]
     if not (math.isnan(ends[0]) or math.isnan(ends[1]) or ends[0] < ends[1]):
         raise ValueError("minimum must be below maximum")
@@ -154,7 +158,10 @@ def _fit_one(lib, slot, info, values, settings, t_min, t_max):
     """(0, Fit) or (the library's refusal code, None) for one type on the held slot."""
     lib.set_pdf_dtype(slot, info.code)
     _set_cut(lib, slot, t_min, t_max)
-    result = FitResult(minimum=settings[0], maximum=settings[1], n=settings[2])
+    lo, hi, trials = settings
+    fixed = (0 if math.isnan(lo) else FIX_MINIMUM) | (0 if math.isnan(hi) else FIX_MAXIMUM)
+    result = FitResult(minimum=0.0 if math.isnan(lo) else lo, maximum=0.0 if math.isnan(hi) else hi, n=trials,
+                       fixed=fixed)
     size = lib.fit_pdf_work_size(info.code, values.size)
     work = np.empty(max(size, 1), dtype=np.uint8)
     code = lib.fit_pdf(slot, info.code, _pointer(values), values.size, work.ctypes.data_as(ctypes.c_void_p), size,

@@ -32,6 +32,7 @@ Fit fit(int slot, int dtype, const std::vector<double>& x, double minimum = kNaN
     kvz_fit_result r{};
     r.minimum = minimum;
     r.maximum = maximum;
+    r.fixed = (std::isnan(minimum) ? 0 : KVZ_FIT_FIX_MINIMUM) | (std::isnan(maximum) ? 0 : KVZ_FIT_FIX_MAXIMUM);
     r.n = n;
     std::vector<unsigned char> work(fit_pdf_work_size(dtype, static_cast<int>(x.size())) + 1);
     // Any alignment: the workspace starts one byte in.
@@ -134,6 +135,42 @@ TEST(Fit, TheHostsEndsAndTrialsAreKept) {
     ASSERT_EQ(f.code, KVZ_FIT_OK);
     EXPECT_EQ(f.r.fitted.n, 20);
     EXPECT_NEAR(f.r.fitted.p, mean_of(counts) / 20, 1e-15);
+}
+
+// A zeroed result (the C idiom) estimates every end and n: the same fit as
+// one that fixes nothing. Flags set on a type without that end change nothing.
+TEST(Fit, AZeroedResultEstimatesEverything) {
+    const std::vector<double> pos{0.4, 1.1, 1.3, 2.0, 2.2, 2.9, 3.5, 4.8, 6.1, 9.0};
+    const std::vector<double> counts{0, 1, 1, 2, 2, 2, 3, 4, 5, 7};
+    struct Case {
+        const char* name;
+        int dtype;
+        const std::vector<double>& x;
+    };
+    const Case cases[] = {
+        {"gamma", 12, pos},   {"uniform", 2, pos},      {"Weibull", 11, pos},
+        {"Pareto", 10, pos},  {"binomial", 9, counts},  {"discrete uniform", 28, counts},
+    };
+    std::vector<unsigned char> work(fit_pdf_work_size(28, 10) + fit_pdf_work_size(12, 10));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        uncut(kSlot, c.dtype);
+        const Fit estimated = fit(kSlot, c.dtype, c.x);
+        ASSERT_EQ(estimated.code, KVZ_FIT_OK);
+        kvz_fit_result r = {};
+        ASSERT_EQ(fit_pdf(kSlot, c.dtype, c.x.data(), 10, work.data(), work.size(), &r), KVZ_FIT_OK);
+        EXPECT_EQ(r.loglik, estimated.r.loglik);
+        EXPECT_EQ(r.parameters, estimated.r.parameters);
+    }
+    // The gamma has neither end: fixed ends the wrong way round are ignored.
+    uncut(kSlot, 12);
+    const Fit gamma = fit(kSlot, 12, pos);
+    const Fit flagged = fit(kSlot, 12, pos, 5.0, 1.0);
+    ASSERT_EQ(flagged.code, KVZ_FIT_OK);
+    EXPECT_EQ(flagged.r.loglik, gamma.r.loglik);
+    // A flagged end that is not finite is refused.
+    uncut(kSlot, 2);
+    EXPECT_EQ(fit(kSlot, 2, pos, -std::numeric_limits<double>::infinity(), kNaN).code, KVZ_FIT_OUTSIDE_SUPPORT);
 }
 
 // Types whose fit searches: the log-likelihood is at a maximum (no small step
@@ -339,6 +376,7 @@ TEST(Fit, RefusalsComeInTheHeadersOrderAndLeaveTheSlot) {
         kvz_fit_result r{};
         r.minimum = c.minimum;
         r.maximum = c.maximum;
+        r.fixed = (std::isnan(c.minimum) ? 0 : KVZ_FIT_FIX_MINIMUM) | (std::isnan(c.maximum) ? 0 : KVZ_FIT_FIX_MAXIMUM);
         r.status = 99;
         const int code = fit_pdf(c.slot, c.dtype, c.x.empty() ? nullptr : c.x.data(), static_cast<int>(c.x.size()),
                                  c.small_work ? nullptr : work.data(), work.size(), &r);

@@ -134,8 +134,9 @@ Fits fit_types(const std::vector<double>& data, const std::vector<const TypeInfo
         set_pdf_t_min(slot, settings.t_min ? 1 : 0, settings.t_min.value_or(0.0));
         set_pdf_t_max(slot, settings.t_max ? 1 : 0, settings.t_max.value_or(0.0));
         kvz_fit_result result{};
-        result.minimum = settings.minimum.value_or(std::nan(""));
-        result.maximum = settings.maximum.value_or(std::nan(""));
+        result.minimum = settings.minimum.value_or(0.0);
+        result.maximum = settings.maximum.value_or(0.0);
+        result.fixed = (settings.minimum ? KVZ_FIT_FIX_MINIMUM : 0) | (settings.maximum ? KVZ_FIT_FIX_MAXIMUM : 0);
         result.n = settings.n;
         work.resize(std::max<std::size_t>(fit_pdf_work_size(type.code, n), 1));
         const int code = fit_pdf(slot, type.code, values, n, work.data(), work.size(), &result);
