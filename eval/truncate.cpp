@@ -5,7 +5,9 @@
 // density and the cumulative distribution, sets the reported range and
 // recomputes the statistics of the truncated distribution numerically, either
 // from the density (density_moment) or from equal-probability strips of the
-// inverse (quantile_moment).
+// inverse (quantile_moment). The strips give the mode; a continuous slot's
+// mean and central moments are then integrated exactly over the whole
+// truncated range (exact_moments).
 #include <cmath>
 #include <limits>
 
@@ -17,9 +19,9 @@
 namespace kvz {
 namespace {
 
-// A side without a bound of its own is integrated (and summed) out to these
-// quantiles of the distribution. The moments are not renormalised for the
-// little mass beyond them.
+// A side without a bound of its own is stripped (and summed) out to these
+// quantiles of the distribution: the strips' mode search and a discrete
+// slot's sums end there.
 constexpr double kFreeLowerQuantile = 0.0001;
 constexpr double kFreeUpperQuantile = 0.9999;
 // A side without a bound or a cut reports these quantiles as its range end.
@@ -574,7 +576,15 @@ struct Integrands {
 };
 
 // Adds to sums[k] the piece's integral of density × (x − centre)^power_k.
-void integrate_piece(const DistSlot& s, const Piece& p, const Integrands& g, double* sums) {
+// Sets endless[k] where a piece running to infinity still adds at its
+// farthest node with a density that is not 0 (out to x near 1e137 widths): an
+// integral that does not converge, a moment the truncated distribution does
+// not have.
+// Returns whether any node found a density that is not 0.
+bool integrate_piece(const DistSlot& s, const Piece& p, const Integrands& g, double* sums, bool* endless) {
+    double far_term[kMaxExactIntegrands] = {};
+    double far_t = 0.0;
+    bool any = false;
     double level_sum[kMaxExactIntegrands] = {};
     double level_abs[kMaxExactIntegrands] = {};
     double prev[kMaxExactIntegrands] = {};
@@ -600,13 +610,17 @@ void integrate_piece(const DistSlot& s, const Piece& p, const Integrands& g, dou
         }
         const double f = density_across_cut(s, x) * dx;
         if (!(f > 0) || !std::isfinite(f)) return;
+        any = true;
         const double d = x - g.centre;
+        const bool farthest = t > far_t;
+        if (farthest) far_t = t;
         for (int k = 0; k < g.count; ++k) {
             double term = f;
             for (int i = 0; i < g.powers[k]; ++i) term = term * d;
             if (!std::isfinite(term)) continue;
             raw[k] = raw[k] + term;
             raw_abs[k] = raw_abs[k] + std::fabs(term);
+            if (farthest) far_term[k] = term;
         }
     };
     double h = 1.0;
@@ -629,7 +643,11 @@ void integrate_piece(const DistSlot& s, const Piece& p, const Integrands& g, dou
         }
         if (settled) break;
     }
-    for (int k = 0; k < g.count; ++k) sums[k] = sums[k] + level_sum[k];
+    for (int k = 0; k < g.count; ++k) {
+        sums[k] = sums[k] + level_sum[k];
+        if (!p.bounded && std::fabs(far_term[k]) > kRuleAgreement * raw_abs[k]) endless[k] = true;
+    }
+    return any;
 }
 
 // The pieces of the segment from `near` (the end towards the core) to `far`,
@@ -657,8 +675,11 @@ int segment_pieces(double near, double far, double width, Piece* out, int room) 
 
 // Integrals of density × (x − centre)^power over [lo, hi] for one pass.
 void integrate_range(const DistSlot& s, double lo, double hi, double core, double width, const Integrands& g,
-                     double* sums) {
-    for (int k = 0; k < g.count; ++k) sums[k] = 0.0;
+                     double* sums, bool* endless) {
+    for (int k = 0; k < g.count; ++k) {
+        sums[k] = 0.0;
+        endless[k] = false;
+    }
     // The split points inside the range, in order: the core's centre, and the
     // type's mode and mean where a density may have a kink.
     double cuts[5];
@@ -679,39 +700,76 @@ void integrate_range(const DistSlot& s, double lo, double hi, double core, doubl
                             (std::isfinite(b) && std::fabs(b - core) < std::fabs(a - core));
         const int count = from_b ? segment_pieces(b, a, width, pieces, kMaxPieces)
                                  : segment_pieces(a, b, width, pieces, kMaxPieces);
-        for (int j = 0; j < count; ++j) integrate_piece(s, pieces[j], g, sums);
+        // Growing away from the core, a piece where the density is 0 at
+        // every node lies past where it underflows (or past the support):
+        // the pieces beyond it add nothing either.
+        for (int j = 0; j < count; ++j)
+            if (!integrate_piece(s, pieces[j], g, sums, endless) && j > 0) break;
     }
 }
 
 // Replaces the mean and the central moments of a continuous truncated slot
 // (those whose flags are set) with the exact ones over [lo, hi].
-void exact_moments(DistSlot& s, double lo, double hi) {
+// `known` is the core the strips measured, if they did (width 0 if not).
+void exact_moments(DistSlot& s, double lo, double hi, Core known) {
     if (!s.avg_exists) return;
     double core = (std::isfinite(lo) && std::isfinite(hi)) ? lo + (hi - lo) / 2 : 0.0;
     double width = (std::isfinite(lo) && std::isfinite(hi)) ? (hi - lo) / 2 : 0.0;
-    const double q1 = inverse(s, 0.25);
-    const double q3 = inverse(s, 0.75);
-    if (std::isfinite(q1) && std::isfinite(q3) && q3 > q1) {
-        core = (q1 + q3) / 2;
-        width = (q3 - q1) / 2;
+    if (!(known.width > 0)) {
+        const double q1 = inverse(s, 0.25);
+        const double q3 = inverse(s, 0.75);
+        known = {(q1 + q3) / 2, (q3 - q1) / 2};
+    }
+    if (std::isfinite(known.centre) && std::isfinite(known.width) && known.width > 0) {
+        core = known.centre;
+        width = known.width;
     }
     if (!(width > 0) || !std::isfinite(width)) width = 1.0;
     if (!std::isfinite(core)) return;
     double first[2];
-    integrate_range(s, lo, hi, core, width, {2, {0, 1, 0}, core}, first);
+    bool endless[kMaxExactIntegrands];
+    integrate_range(s, lo, hi, core, width, {2, {0, 1, 0}, core}, first, endless);
     const double mass = first[0];
     if (!(mass > 0) || !std::isfinite(mass)) return;
+    if (endless[1]) {
+        // A free side too heavy for a mean (a Cauchy cut on one side only).
+        s.avg_exists = 0;
+        s.dmean = std::numeric_limits<double>::quiet_NaN();
+        withdraw_central_moments(s);
+        return;
+    }
     s.dmean = core + first[1] / mass;
-    if (!s.var_exists) return;
+    // A range bounded on both sides has every moment, and its skewness and
+    // kurtosis are standardised by its variance even where the variance
+    // itself is not reported; a free side without a variance has no
+    // higher moments either.
+    const bool bounded_range = std::isfinite(lo) && std::isfinite(hi);
+    if (!s.var_exists && !bounded_range) {
+        s.skw_exists = 0;
+        s.krt_exists = 0;
+        return;
+    }
+    if (!s.var_exists && !s.skw_exists && !s.krt_exists) return;
     Integrands central{1, {2, 3, 4}, s.dmean};
     if (s.skw_exists) central.count = 2;
     if (s.krt_exists) central.count = 3;
     double m[3] = {0, 0, 0};
-    integrate_range(s, lo, hi, core, width, central, m);
+    integrate_range(s, lo, hi, core, width, central, m, endless);
     const double v = m[0] / mass;
-    s.dvariance = v;
-    s.dstdev = std::sqrt(v);
+    if (s.var_exists) {
+        s.dvariance = v;
+        s.dstdev = std::sqrt(v);
+    }
+    if (s.var_exists && endless[0]) {
+        withdraw_central_moments(s);
+        return;
+    }
     if (!(v > 0)) return;
+    // A free side too heavy for the third or fourth moment (a Student t of
+    // 3 degrees cut on one side only) has none, whatever the untruncated
+    // slot reported by symmetry.
+    if (s.skw_exists && endless[1]) s.skw_exists = 0;
+    if (s.krt_exists && endless[2]) s.krt_exists = 0;
     if (s.skw_exists) s.dskewness = m[1] / mass / std::sqrt(v * v * v);
     if (s.krt_exists) s.dkurtosis = m[2] / mass / v / v;
 }
@@ -787,7 +845,7 @@ void truncate(DistSlot& s) {
     constexpr double kEndless = std::numeric_limits<double>::infinity();
     const double range_lo = (!s.t_min_flag && !bounded_below) ? -kEndless : below.limit;
     const double range_hi = (!s.t_max_flag && !bounded_above) ? kEndless : above.limit;
-    exact_moments(s, range_lo, range_hi);
+    exact_moments(s, range_lo, range_hi, core);
 }
 
 double density_moment(DistSlot& s, int kind, double lo, double hi) {
