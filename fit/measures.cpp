@@ -31,7 +31,12 @@ int run_length(const double* x, int n, int i) {
 
 double kolmogorov_smirnov_continuous(const double* cdf, int n) {
     double d = 0;
-    for (int i = 0; i < n; ++i) d = std::max({d, (i + 1.0) / n - cdf[i], cdf[i] - static_cast<double>(i) / n});
+    for (int i = 0; i < n; ++i) {
+        // A cumulative the library could not give makes the statistic NaN
+        // (std::max would pass over it, and the fit would look perfect).
+        if (std::isnan(cdf[i])) return kNaN;
+        d = std::max({d, (i + 1.0) / n - cdf[i], cdf[i] - static_cast<double>(i) / n});
+    }
     return d;
 }
 
@@ -43,6 +48,7 @@ double kolmogorov_smirnov_discrete(const DistSlot& s, const double* x, const dou
     for (int i = 0; i < n;) {
         const int run = run_length(x, n, i);
         const double before = fitted_cumulative(s, x[i] - 1);
+        if (std::isnan(before) || std::isnan(cdf[i])) return kNaN;
         d = std::max({d, std::fabs(static_cast<double>(i) / n - before), std::fabs((i + run) / static_cast<double>(n) - cdf[i])});
         i += run;
     }
@@ -96,8 +102,12 @@ double closed_cumulative(const DistSlot& s, int base, double x) {
         return z < 0 ? 0.5 - p / 2 : 0.5 + p / 2;
     }
     if (!(x > 0)) return 0;
+    // I_z(d1/2, d2/2) with z = d1 x / (d1 x + d2); past z = 1/2 from the
+    // complementary side, 1 - I_{1-z}(d2/2, d1/2), since z itself rounds to
+    // 1 long before the upper tail is gone.
     const double d1x = s.shape_a * x;
-    return betai(s.shape_a / 2, s.shape_b / 2, d1x / (d1x + s.shape_b));
+    if (d1x <= s.shape_b) return betai(s.shape_a / 2, s.shape_b / 2, d1x / (d1x + s.shape_b));
+    return 1 - betai(s.shape_b / 2, s.shape_a / 2, s.shape_b / (d1x + s.shape_b));
 }
 
 double fitted_cumulative(const DistSlot& s, double x) {
@@ -110,13 +120,37 @@ double fitted_cumulative(const DistSlot& s, double x) {
     return std::clamp((f - lo) / (hi - lo), 0.0, 1.0);
 }
 
+// ln density of the untruncated slot at x inside its support, written out
+// for the types whose fits are most often met far in a tail (the counts of
+// the Poisson, binomial and geometric, the exponential and the gamma); NaN
+// for the others.
+double formula_log_density(const DistSlot& s, double x) {
+    switch (kDensityAlias(s.dtype)) {
+        case kPoisson:
+            return x * elem::log(s.mean) - s.mean - log_gamma(x + 1);
+        case kBinomial:
+            return log_gamma(s.n + 1.0) - log_gamma(x + 1) - log_gamma(s.n - x + 1) + x * elem::log(s.p) +
+                   (s.n - x) * elem::log1p(-s.p);
+        case kGeometric:
+            return elem::log(s.p) + x * elem::log1p(-s.p);
+        case kExponential:
+            return -elem::log(s.mean) - x / s.mean;
+        case kGamma:
+            return (s.shape_a - 1) * elem::log(x / s.scale) - x / s.scale - elem::log(s.scale) - log_gamma(s.shape_a);
+        default:
+            return kNaN;
+    }
+}
+
 // ln density(s, x). Far out in a tail the density underflows to 0; the types
-// with a logarithmic density of the library's own (normal, lognormal) then
-// take it from there, rescaled by the cut as the density is.
+// with a logarithmic density (the library's own for the normal and lognormal,
+// else the formula above) then take it from there, rescaled by the cut as the
+// density is.
 double log_of_density(const DistSlot& s, double x) {
     const double d = density(s, x);
     if (d > 0 || place_of(s, x) != Place::inside) return elem::log(d);
-    const double l = log_density(s, x);
+    double l = log_density(s, x);
+    if (std::isnan(l)) l = formula_log_density(s, x);
     if (std::isnan(l)) return elem::log(d);
     return l + (s.t_tail != kNoTail ? -s.t_log_kept : elem::log(s.t_factor));
 }

@@ -14,6 +14,7 @@
 #include "include/kvz_comp.h"
 #include "include/kvz_comp_batch.h"
 #include "include/kvz_comp_fit.h"
+#include "fit/measures.h"
 #include "interface/slot.h"
 
 namespace {
@@ -405,6 +406,79 @@ TEST(Fit, AFarOutlierKeepsAFiniteLogLikelihood) {
     for (double v : x) ll += -((v - m) * (v - m)) / (2 * sd * sd) - std::log(sd) - 0.5 * std::log(2 * 3.141592653589793);
     EXPECT_EQ(get_pdf_pdf(kSlot, 1e6), 0.0);
     EXPECT_NEAR(f.r.loglik, ll, 1e-9 * std::fabs(ll));
+}
+
+// A far value whose mass or density underflows in double, for the types
+// whose log-likelihood then comes from a formula of its logarithm: the fit
+// stands and reports the sum of the log densities, worked out here.
+TEST(Fit, AnUnderflowingDensityKeepsTheFitThroughItsLogarithm) {
+    using Inputs = const kvz_fit_inputs&;
+    struct Case {
+        const char* name;
+        int dtype;
+        double step, far;
+        int n;
+        double (*log_density)(Inputs, double);
+    };
+    const Case cases[] = {
+        {"poisson", 6, 1, 400, 0,
+         [](Inputs in, double x) { return x * std::log(in.mean) - in.mean - std::lgamma(x + 1); }},
+        {"binomial", 9, 1, 400, 1000,
+         [](Inputs in, double x) {
+             return std::lgamma(in.n + 1.0) - std::lgamma(x + 1) - std::lgamma(in.n - x + 1) + x * std::log(in.p) +
+                    (in.n - x) * std::log1p(-in.p);
+         }},
+        {"geometric", 7, 1, 1e5, 0, [](Inputs in, double x) { return std::log(in.p) + x * std::log1p(-in.p); }},
+        {"exponential", 8, 0.25, 1e4, 0, [](Inputs in, double x) { return -std::log(in.mean) - x / in.mean; }},
+        {"gamma", 12, 0.25, 1e5, 0,
+         [](Inputs in, double x) {
+             return (in.shape_a - 1) * std::log(x / in.scale) - x / in.scale - std::log(in.scale) -
+                    std::lgamma(in.shape_a);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<double> x(20000);
+        for (int i = 0; i < 19999; ++i) x[i] = (1 + i % 4) * c.step;
+        x[19999] = c.far;
+        uncut(kSlot, c.dtype);
+        const Fit f = fit(kSlot, c.dtype, x, kNaN, kNaN, c.n);
+        ASSERT_EQ(f.code, KVZ_FIT_OK);
+        EXPECT_EQ(get_pdf_pdf(kSlot, c.far), 0.0);
+        double ll = 0;
+        for (double v : x) ll += c.log_density(f.r.fitted, v);
+        EXPECT_NEAR(f.r.loglik, ll, 1e-9 * std::fabs(ll));
+    }
+}
+
+// The F's cumulative far in its upper tail, where d1 x / (d1 x + d2) rounds
+// to 1 (reference values 1 - survival, from an independent implementation).
+TEST(Fit, TheFCumulativeHoldsWhereItsBetaArgumentRoundsToOne) {
+    struct Case {
+        double d1, d2, x, want;
+    };
+    const Case cases[] = {
+        {5, 0.01, 1e20, 0.2250401639826941},
+        {2, 1e-3, 1e300, 0.2947396229307631},
+    };
+    for (const Case& c : cases) {
+        kvz::DistSlot s{};
+        s.dtype = 36;
+        s.shape_a = c.d1;
+        s.shape_b = c.d2;
+        EXPECT_NEAR(kvz::closed_cumulative(s, 36, c.x), c.want, 1e-12) << c.d1 << ", " << c.d2 << " at " << c.x;
+    }
+}
+
+// A geometric with a mean in the millions: its goodness of fit is either a
+// true measure or NaN, never a perfect 0 from a cumulative that failed.
+TEST(Fit, AStatisticThatMeetsNaNIsNaN) {
+    std::vector<double> x(200);
+    for (int i = 0; i < 200; ++i) x[i] = 1e6 * (1 + i % 5) + i;
+    uncut(kSlot, 7);
+    const Fit f = fit(kSlot, 7, x);
+    ASSERT_EQ(f.code, KVZ_FIT_OK);
+    EXPECT_TRUE(std::isnan(f.r.ks) || f.r.ks > 0.05) << f.r.ks;
 }
 
 TEST(Fit, WorkspaceSizeIsZeroWhereNothingIsFitted) {

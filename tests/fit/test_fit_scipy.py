@@ -35,7 +35,7 @@ class Inputs(ctypes.Structure):
 
 class Result(ctypes.Structure):
     _fields_ = [("minimum", ctypes.c_double), ("maximum", ctypes.c_double), ("n", ctypes.c_int),
-                ("parameters", ctypes.c_int), ("loglik", ctypes.c_double), ("aic", ctypes.c_double),
+                ("fixed", ctypes.c_int), ("parameters", ctypes.c_int), ("loglik", ctypes.c_double), ("aic", ctypes.c_double),
                 ("bic", ctypes.c_double), ("ks", ctypes.c_double), ("ad", ctypes.c_double),
                 ("chi2", ctypes.c_double), ("evaluations", ctypes.c_int), ("status", ctypes.c_int),
                 ("fitted", Inputs)]
@@ -70,7 +70,9 @@ def fit(code, x, minimum=NAN, maximum=NAN, n=0, cut=None):
     LIB.set_pdf_dtype(SLOT, code)
     LIB.set_pdf_t_min(SLOT, cut is not None, cut[0] if cut else 0.0)
     LIB.set_pdf_t_max(SLOT, cut is not None, cut[1] if cut else 0.0)
-    r = Result(minimum=minimum, maximum=maximum, n=n)
+    # Flag each end that is given (NaN: estimated).
+    fixed = (0 if math.isnan(minimum) else 1) | (0 if math.isnan(maximum) else 2)
+    r = Result(minimum=minimum, maximum=maximum, n=n, fixed=fixed)
     size = LIB.fit_pdf_work_size(code, len(x))
     work = ctypes.create_string_buffer(max(size, 1))
     got = LIB.fit_pdf(SLOT, code, x.ctypes.data_as(ctypes.POINTER(ctypes.c_double)), len(x), work, size,
