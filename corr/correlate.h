@@ -21,6 +21,7 @@ enum class CorrStatus : int {
     repeated_slot = -5,
     bad_target = -6,
     small_workspace = -7,
+    no_variates = -8,
 };
 
 // Bytes of workspace for k columns of n values; 0 when k lies outside

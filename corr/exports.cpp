@@ -4,6 +4,7 @@
 
 #include "corr/correlate.h"
 #include "include/kvz_comp_corr.h"
+#include "sampling/sampling.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ static_assert(static_cast<int>(CorrStatus::bad_slot) == KVZ_CORR_BAD_SLOT);
 static_assert(static_cast<int>(CorrStatus::repeated_slot) == KVZ_CORR_REPEATED_SLOT);
 static_assert(static_cast<int>(CorrStatus::bad_target) == KVZ_CORR_BAD_TARGET);
 static_assert(static_cast<int>(CorrStatus::small_workspace) == KVZ_CORR_SMALL_WORKSPACE);
+static_assert(static_cast<int>(CorrStatus::no_variates) == KVZ_CORR_NO_VARIATES);
 
 // The records of the k slots, or the refusal they earn.
 CorrStatus resolve_slots(const int* slots, int k, kvz::DistSlot** records) {
@@ -26,6 +28,8 @@ CorrStatus resolve_slots(const int* slots, int k, kvz::DistSlot** records) {
     for (int j = 0; j < k; ++j)
         for (int i = 0; i < j; ++i)
             if (slots[i] == slots[j]) return CorrStatus::repeated_slot;
+    for (int j = 0; j < k; ++j)
+        if (!kvz::draws_variates(*records[j])) return CorrStatus::no_variates;
     return CorrStatus::ok;
 }
 

@@ -183,8 +183,14 @@ double cumulative_formula(const DistSlot& s, int base, double x, MassCursor* cur
             return normal_integral((x - s.mean) / s.stdev);
         case kExponential:
             return 1 - elem::exp(-x / s.mean);
-        case kBinomial:
-            return clamp_unit(mass_sum(s, 0, x, cursor));
+        case kBinomial: {
+            const double sum = mass_sum(s, 0, x, cursor);
+            // A geometric sum out of the walk's reach has a closed form.
+            if (std::isnan(sum) && s.dtype == kGeometric && s.p > 0 && s.p < 1) {
+                return geometric_closed_cumulative(s.p, x);
+            }
+            return clamp_unit(sum);
+        }
         case kPareto:
             return 1 - elem::pow(s.mode / x, s.shape_a);
         case kBeta:

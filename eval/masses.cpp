@@ -8,6 +8,7 @@
 
 #include "eval/mass_ratio.h"
 #include "interface/catalogue.h"
+#include "special/elementary.h"
 
 namespace kvz {
 
@@ -244,6 +245,28 @@ double search_end(const DistSlot& s, double start, double sum) {
         return sum < kBoundSearchMass ? flow : Flow::done;
     });
     return last + 1;
+}
+
+double geometric_closed_cumulative(double p, double x) {
+    if (x < 0) return 0;
+    return -elem::expm1((std::floor(x) + 1) * elem::log1p(-p));
+}
+
+double geometric_closed_draw(double p, double first, double last, double u) {
+    const double log_q = elem::log1p(-p);  // ln(1 − p), negative
+    // ln of the survival aimed at: that of first − 1, less the share u of the
+    // mass of first..last, (1 − p)^first (1 − u (1 − (1 − p)^(last−first+1))).
+    const double kept = -elem::expm1((last - first + 1) * log_q);
+    const double target = first * log_q + elem::log1p(-u * kept);
+    double k = std::ceil(target / log_q) - 1;
+    if (!(k >= first)) k = first;
+    if (k > last) k = last;
+    return k;
+}
+
+double discrete_uniform_closed_draw(double first, double last, double u) {
+    const double v = std::floor(first + u * (last - first + 1));
+    return v > last ? last : v;
 }
 
 }  // namespace kvz

@@ -25,6 +25,23 @@ struct WholeRange {
 // above an upper one.
 WholeRange whole_range(const DistSlot& s, double lo, double hi);
 
+// Closed forms of the two discrete types that have them, for where a walk
+// over the masses would not end within its bound (a geometric p of 1e-6 has
+// its median near 693,000 and its 0.99999 quantile near 1.15e7; a discrete
+// uniform may span 1e12 values). Both count from whole_range's ends.
+// The geometric's untruncated cumulative probability at x, 1 − (1 − p)^(⌊x⌋+1)
+// (0 below 0), from log1p and expm1 so that a tiny p keeps its digits.
+double geometric_closed_cumulative(double p, double x);
+// The whole number a uniform u gives when drawn from the geometric masses on
+// first..last (last may be infinite): the least k there whose survival
+// (1 − p)^(k+1) has fallen to the share 1 − u of the range's mass, found from
+// logarithms. A p so small that the value passes the largest double gives
+// infinity.
+double geometric_closed_draw(double p, double first, double last, double u);
+// The discrete uniform value for u on first..last: each of the whole
+// numbers takes an equal share of u.
+double discrete_uniform_closed_draw(double first, double last, double u);
+
 // The whole numbers a discrete table covers: the slot's range (truncation
 // points or working bounds) as whole_range() gives it, at most 1e8 of them
 // from the first mass that has not underflowed. Empty when last < first.

@@ -13,8 +13,17 @@
  * values were drawn, turned towards the target with Cholesky factors), refined
  * by further passes on the rank correlation actually reached. Those passes
  * need no random numbers: after the call the generator stands where k
- * dvalue_batch calls of n values would leave it, so a seed reproduces the
- * whole block.
+ * dvalue_batch calls of n values would leave it.
+ *
+ * The block is fixed by the generator's state at the call and by what each
+ * slot carries from earlier draws. Only the normal-based methods carry
+ * anything: an untruncated normal, lognormal (all three inputs) or normal
+ * approximation keeps one uniform from draw to draw, which precalc draws
+ * from the stream as it stands. So set_rng_type, then precalc on every slot,
+ * then this call, reproduces the block exactly; precalc, then set_rng_type,
+ * then this call, reproduces it when no slot is normal-based (the way to
+ * keep a stratified block whole: precalc draws outside it), and otherwise
+ * only when the normal-based slots carry the same uniforms.
  *
  * The target (k x k, row-major) must be symmetric, with 1 on the diagonal and
  * every entry a number in [-1, 1]. A target that is not positive
@@ -51,6 +60,10 @@
 #define KVZ_CORR_BAD_SLOT (-4)
 /* The same slot given twice. */
 #define KVZ_CORR_REPEATED_SLOT (-5)
+/* A slot that draws no variates: prepared by precalc but never initialised by
+ * dinitialise, or of a type without random variates (the F type, the
+ * untruncated Student t), whose dvalue answers 0. */
+#define KVZ_CORR_NO_VARIATES (-8)
 /* The target is not symmetric, its diagonal is not 1, or an entry lies outside
  * [-1, 1] or is not a number. */
 #define KVZ_CORR_BAD_TARGET (-6)

@@ -387,6 +387,38 @@ void record_table_walks(DistSlot& s) {
     }
 }
 
+namespace {
+// A draw by the closed-form inverse over sample_c1..sample_c2 (precalc).
+double sample_closed_form(const DistSlot& s, double u) {
+    if (kInitialiseAlias(s.dtype) == kGeometric) return geometric_closed_draw(s.p, s.sample_c1, s.sample_c2, u);
+    return discrete_uniform_closed_draw(s.sample_c1, s.sample_c2, u);
+}
+}  // namespace
+
+bool draws_variates(const DistSlot& s) {
+    if (s.dclass != 1 && s.dclass != 2) return false;  // never initialised
+    switch (s.sample_type) {
+        case kDegenerate:
+        case kUniform:
+        case kTriangular:
+        case kSampleNormalBased:
+        case kExponential:
+        case kSampleDiscreteTable:
+        case kPareto:
+        case kCauchy:
+        case kGumbel:
+        case kWeibull:
+        case kLaplace:
+        case kPowerFunction:
+        case kSampleCdfTable:
+        case kLogistic:
+        case kRayleigh:
+        case kDiscreteUniform:
+        case kSampleClosedForm: return true;
+        default: return false;
+    }
+}
+
 double dvalue(DistSlot& s) {
     switch (s.sample_type) {
         case kDegenerate: return degenerate_value(s);
@@ -405,6 +437,7 @@ double dvalue(DistSlot& s) {
         case kLogistic: return sample_logistic(s, rng());
         case kRayleigh: return sample_rayleigh(s, rng());
         case kDiscreteUniform: return sample_discrete_uniform(s, rng());
+        case kSampleClosedForm: return sample_closed_form(s, rng());
         default: return 0.0;
     }
 }

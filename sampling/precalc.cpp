@@ -122,6 +122,29 @@ bool probabilities_ordered(const DistSlot& s) {
     return s.table_count == 0 || s.table_p[0] == s.table_p[0];
 }
 
+// A table left unsummed (the masses out of the walks' reach) of a type with a
+// closed-form inverse: the slot draws by that inverse instead, over the whole
+// numbers of its cut (or its support), with the ends in sample_c1, sample_c2.
+void prepare_closed_form(DistSlot& s) {
+    if (!(s.table_count == 1 && std::isnan(s.table_x[0]))) return;
+    const int base = kInitialiseAlias(s.dtype);
+    WholeRange r;
+    if (base == kGeometric) {
+        if (!(s.p > 0 && s.p < 1)) return;
+        r = whole_range(s, s.t_min_flag ? s.t_min : 0.0,
+                        s.t_max_flag ? s.t_max : std::numeric_limits<double>::infinity());
+    } else if (base == kDiscreteUniform) {
+        r = whole_range(s, s.t_min_flag ? s.t_min : s.minimum, s.t_max_flag ? s.t_max : s.maximum);
+        if (!(std::isfinite(r.first) && std::isfinite(r.last))) return;
+    } else {
+        return;
+    }
+    if (!(r.last >= r.first)) return;
+    s.sample_type = kSampleClosedForm;
+    s.sample_c1 = r.first;
+    s.sample_c2 = r.last;
+}
+
 void prepare_discrete_table(DistSlot& s) {
     s.walk_above.ready = 0;
     s.walk_below.ready = 0;
@@ -132,6 +155,7 @@ void prepare_discrete_table(DistSlot& s) {
         fill_discrete(s, r.first, static_cast<int>(count), 0.0);
     } else {
         fill_discrete_window(s, r);
+        prepare_closed_form(s);
     }
     s.table_ordered = probabilities_ordered(s) ? 1 : 0;
 }
@@ -168,10 +192,13 @@ void precalc(DistSlot& s) {
     s.prepared = 1;
 }
 
-// The new lower end steps outward from the further out of the running
-// `minimum` and the table's first value: for an untruncated slot the two are
-// the same, while for a slot truncated above only `minimum` may lie inside the
-// table. A step that does not move outward cannot extend the table.
+// The new lower end steps outward from the further out of `minimum` and the
+// table's first value: for an untruncated slot the two are the same, while
+// for a slot truncated above only `minimum` may lie inside the table. After
+// the first step the table's first value is the further out. The steps leave
+// `minimum` and `maximum` as dinitialise set them, so that precalc, which
+// builds the table afresh, also starts its extensions afresh: a slot prepared
+// again draws as it did the first time.
 bool table_extend_down(DistSlot& s, double u) {
     if (s.table_count <= 0) return false;  // no table to extend
     const int count = s.table_count;
@@ -184,13 +211,12 @@ bool table_extend_down(DistSlot& s, double u) {
             s.table_p[i + 1] = s.table_p[i];
         }
         s.table_count = s.table_count + 1;
-        s.minimum = next;
         if (s.cdf_exists) {
-            s.table_p[0] = cumulative(s, s.minimum);
+            s.table_p[0] = cumulative(s, next);
         } else {
-            s.table_p[0] = s.table_p[1] - integrate_density(s, s.minimum, s.table_x[1]);
+            s.table_p[0] = s.table_p[1] - integrate_density(s, next, s.table_x[1]);
         }
-        s.table_x[0] = s.minimum;
+        s.table_x[0] = next;
     }
     if (s.table_count != count) build_table_guide(s);
     if (u < s.table_p[0]) {
@@ -209,15 +235,14 @@ bool table_extend_up(DistSlot& s, double u) {
         const double end = s.maximum > last ? s.maximum : last;
         const double next = s.mean + (end - s.mean) * kExtendGrowth;
         if (!(next > last)) break;
-        s.maximum = next;
         s.table_count = s.table_count + 1;
         const int m = s.table_count - 1;
         if (s.cdf_exists) {
-            s.table_p[m] = cumulative(s, s.maximum);
+            s.table_p[m] = cumulative(s, next);
         } else {
-            s.table_p[m] = s.table_p[m - 1] + integrate_density(s, s.table_x[m - 1], s.maximum);
+            s.table_p[m] = s.table_p[m - 1] + integrate_density(s, s.table_x[m - 1], next);
         }
-        s.table_x[m] = s.maximum;
+        s.table_x[m] = next;
     }
     if (s.table_count != count) build_table_guide(s);
     if (s.table_p[s.table_count - 1] < u) {

@@ -10,6 +10,11 @@
 
 namespace kvz {
 
+// The sampling method of a discrete slot whose masses lie beyond the walks'
+// reach but whose type has a closed-form inverse (the geometric, the discrete
+// uniform); not a type code.
+constexpr int kSampleClosedForm = 64;
+
 // Generator kinds chosen by set_rng_type; any other kind is plain.
 constexpr int kRngStratified = 15;
 constexpr int kRngShuffled = 20;
@@ -143,6 +148,10 @@ double discrete_table_value(const DistSlot& s, double u);
 bool table_extend_down(DistSlot& s, double u);
 bool table_extend_up(DistSlot& s, double u);
 
+// Whether the slot has been initialised and its sampling method (precalc's
+// choice) draws variates: dvalue below answers 0 for a slot without one (the
+// F type, the untruncated Student t).
+bool draws_variates(const DistSlot& s);
 double dvalue(DistSlot& s);
 // `count` values, each equal to what dvalue would give in turn.
 void dvalue_batch(DistSlot& s, double* out, int count);

@@ -17,6 +17,7 @@ _REFUSALS = {
     -5: "the same distribution is given twice",
     -6: "the target must be symmetric with 1 on the diagonal and every entry a number in [-1, 1]",
     -7: "the workspace is too small",
+    -8: "a distribution has no random variates to draw (a type without them, or one never set up)",
 }
 
 

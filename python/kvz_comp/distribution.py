@@ -481,10 +481,6 @@ class Distribution:
         """Prepares the held slot s for drawing, once per seeding of the generator."""
         epoch = _generator.epoch
         if self._prepared_epoch != epoch:
-            if self._prepared_epoch is not None:
-                # Draws may have grown the table and moved the working
-                # range: start again from the inputs.
-                self._setup()
             self._lib.precalc(s)
             self._prepared_epoch = epoch
 

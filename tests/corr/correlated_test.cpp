@@ -327,6 +327,10 @@ TEST_F(CorrelatedDraw, RefusalsChangeNothing) {
         {"slot 21", {0, 1, 21}, 3, 100, ok3, 0, KVZ_CORR_BAD_SLOT},
         {"unprepared slot", {0, 1, 19}, 3, 100, ok3, 0, KVZ_CORR_BAD_SLOT},
         {"repeated slot", {0, 1, 0}, 3, 100, ok3, 0, KVZ_CORR_REPEATED_SLOT},
+        {"F slot", {0, 18, 2}, 3, 100, ok3, 0, KVZ_CORR_NO_VARIATES},
+        {"Student t slot", {17, 1, 2}, 3, 100, ok3, 0, KVZ_CORR_NO_VARIATES},
+        {"unprepared before F", {18, 19, 2}, 3, 100, ok3, 0, KVZ_CORR_BAD_SLOT},
+        {"F then bad target", {0, 18, 2}, 3, 100, {1, 2, 0.2, 2, 1, 0.1, 0.2, 0.1, 1}, 0, KVZ_CORR_NO_VARIATES},
         {"not symmetric", {0, 1, 2}, 3, 100, {1, 0.3, 0.2, 0.31, 1, 0.1, 0.2, 0.1, 1}, 0, KVZ_CORR_BAD_TARGET},
         {"diagonal not 1", {0, 1, 2}, 3, 100, {1, 0.3, 0.2, 0.3, 0.99, 0.1, 0.2, 0.1, 1}, 0, KVZ_CORR_BAD_TARGET},
         {"entry above 1", {0, 1, 2}, 3, 100, {1, 1.5, 0.2, 1.5, 1, 0.1, 0.2, 0.1, 1}, 0, KVZ_CORR_BAD_TARGET},
@@ -337,6 +341,15 @@ TEST_F(CorrelatedDraw, RefusalsChangeNothing) {
     };
     seed_and_prepare(kStratified, 77);
     dinitialise(19);  // prepared, then initialised again: no longer prepared
+    // Prepared slots of types without variates (dvalue answers 0 for them).
+    const int no_variates[][2] = {{18, 36}, {17, 35}};  // slot, type: F, Student t
+    for (const auto& [slot, dtype] : no_variates) {
+        set_pdf_dtype(slot, dtype);
+        set_pdf_shape_a(slot, 5);
+        set_pdf_shape_b(slot, 4);
+        dinitialise(slot);
+        precalc(slot);
+    }
     for (const Case& c : cases) {
         const double next = [] {
             // The value rng() would give now, with the generator put back.

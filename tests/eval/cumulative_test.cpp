@@ -194,12 +194,14 @@ TEST(Cumulative, EndlessSumsStopOnceTheTailCannotChangeThem) {
     }
 }
 
-TEST(Cumulative, FlatMassesBeyondTheTermLimitAreNotANumber) {
+TEST(Cumulative, FlatMassesBeyondTheTermLimitTakeTheGeometricClosedForm) {
     // Masses of 1e-300 that never fall: the sum reaches its term limit, and a
-    // partial sum is no answer.
+    // partial sum is no answer; the geometric has 1 - (1 - p)^(x + 1).
     const auto geometric = make_slot({.dtype = kGeometric, .p = 1e-300});
-    EXPECT_TRUE(std::isnan(cumulative(*geometric, 1e12)));
+    EXPECT_NEAR(cumulative(*geometric, 1e12), 1e-288, 1e-300);
     EXPECT_GT(cumulative(*geometric, 1e5), 0.0);  // within the limit: summed
+    const auto p6 = make_slot({.dtype = kGeometric, .p = 1e-6});
+    EXPECT_NEAR(cumulative(*p6, 2e6), 0.86466498743, 1e-10);  // about 1 - e^-2
 }
 
 TEST(Cumulative, InverseGaussianWithALargeShapeRatioMatchesReference) {
