@@ -140,7 +140,9 @@ def refusal(code):
 
 
 @pytest.mark.parametrize("text, options, message", [
-    ("x\n1.5\nnan\n2.5\n3.5\n4.5\n5.5\n", [], "^" + refusal(-5) + "$"),
+    ("x\n1.5\nnan\n2.5\n3.5\n4.5\n5.5\n", [], r"line 3: 'nan' in column 'x' is not a finite number$"),
+    ("x\n1.5\n2.5\n1e400\n", ["--types", "gamma"], r"line 4: '1e400' in column 'x' is not a finite number$"),
+    ("x\n1.5\n2.5\n-inf\n", [], r"line 4: '-inf' in column 'x' is not a finite number$"),
     ("x\n-1.5\n2.5\n3.5\n", ["--types", "gamma,hypergeometric,exponential"],
      "^no type could be fitted: " + refusal(-6) + r" \(gamma, exponential\); " + refusal(-3) + r" \(hypergeometric\)$"),
     ("x\n1.5\n2.5\nabc\n", [], r"line 4: 'abc' in column 'x' is not a number$"),
@@ -165,8 +167,8 @@ def test_bad_input_gives_one_line_and_exit_status_2(tmp_path, text, options, mes
 
 
 def test_the_refusals_read_as_in_python(tmp_path):
-    for values, types in (([1.5], "normal"), ([1.5, math.nan, 2.5], "normal"), ([-1.5, 2.5, 4.0], "gamma"),
-                          ([1.5, math.nan, 2.5], None)):
+    # (A NaN is stopped by the CSV reader, with its line, before any fit.)
+    for values, types in (([1.5], "normal"), ([-1.5, 2.5, 4.0], "gamma")):
         with pytest.raises(ValueError) as e:
             kvz_comp.fit(values, types=types)
         path = write_csv(tmp_path, "x\n" + "\n".join(map(str, values)) + "\n")

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 
 namespace kvzcalc {
@@ -21,6 +23,9 @@ std::optional<double> number_in(const std::string& cell) {
     double v = 0.0;
     auto [end, ec] = std::from_chars(first, last, v);
     if (first == last || end != last || (ec != std::errc() && ec != std::errc::result_out_of_range)) return std::nullopt;
+    // Out of range leaves v untouched (0): take the overflow to an infinity
+    // and the underflow to the nearest double, as strtod does.
+    if (ec == std::errc::result_out_of_range) v = std::strtod(std::string(first, last).c_str(), nullptr);
     return v;
 }
 
@@ -91,6 +96,9 @@ Column read_column(const std::string& path, const std::optional<std::string>& na
         if (index >= cells.size()) throw CsvError{where + ": no value in column '" + out.name + "'"};
         const std::optional<double> v = number_in(cells[index]);
         if (!v) throw CsvError{where + ": '" + cells[index] + "' in column '" + out.name + "' is not a number"};
+        // NaN, infinities and values beyond the range of a double, told where they are.
+        if (!std::isfinite(*v))
+            throw CsvError{where + ": '" + cells[index] + "' in column '" + out.name + "' is not a finite number"};
         out.values.push_back(*v);
     }
     return out;
