@@ -57,6 +57,22 @@ def test_json_gives_the_values_the_achieved_matrix_and_the_repair(tmp_path):
     assert doc["repaired"] == pytest.approx(np.sqrt(6 * 0.4 ** 2), abs=1e-6)
 
 
+def test_stratified_block_stays_whole_and_a_repair_is_announced(tmp_path):
+    # The normal takes a uniform as it is prepared; the seed comes after, so
+    # each inverse-drawn column puts one value in every thousandth.
+    model = write_model(tmp_path, [
+        {"name": "z", "type": "normal", "mean": 0, "stdev": 1},
+        {"name": "u", "type": "uniform", "minimum": 0, "maximum": 1},
+        {"name": "e", "type": "exponential", "mean": 2},
+    ], [[1, 0.9, -0.9], [0.9, 1, 0.9], [-0.9, 0.9, 1]])
+    r = run("sample-correlated", model, "-n", 1000, "--rng", "stratified", "--seed", 5)
+    assert r.returncode == 0, r.stderr
+    values = np.loadtxt(r.stdout.splitlines()[1:], delimiter=",")
+    assert len(set(np.floor(values[:, 1] * 1000).astype(int))) == 1000
+    assert len(set(np.floor(stats.expon(scale=2).cdf(values[:, 2]) * 1000).astype(int))) == 1000
+    assert "not positive semi-definite" in r.stderr and "nearest correlation matrix" in r.stderr
+
+
 def test_same_seed_same_output():
     first = run("sample-correlated", EXAMPLE, "-n", 200, "--seed", 3)
     second = run("sample-correlated", EXAMPLE, "-n", 200, "--seed", 3)
@@ -79,7 +95,14 @@ def test_plot_draws_one_panel_per_pair(tmp_path):
     ([{"type": "no-such-type"}], [[1]], "unknown type"),
     ([{"type": "binomial", "n": 2.5, "p": 0.5}], [[1]], "whole number"),
     ([{"type": "f", "shape_a": 3, "shape_b": 4}], [[1]], "no random variates"),
-    ([{"type": "normal", "mean": 0, "stdev": 1}] * 2, [[1, 0.5], [0.4, 1]], "symmetric"),
+    ([{"type": "normal", "mean": 0, "stdev": 1}] * 2, [[1, 0.5], [0.4, 1]], "(row 2) and"),
+    ([{"type": "normal", "mean": 0, "stdev": 1}] * 2, [[1, 0.5], [0.4, 1]], "mirror entry is 0.5"),
+    ([{"name": "x", "type": "normal", "mean": 0, "stdev": 1}, {"name": "y", "type": "exponential", "mean": 1}],
+     [[1, 1.5], [1.5, 1]], "x (row 1) and y (column 2) is 1.5, not in [-1, 1]"),
+    ([{"name": "x", "type": "normal", "mean": 0, "stdev": 1}, {"name": "y", "type": "exponential", "mean": 1}],
+     [[1, 0.2], [0.2, 0.9]], "y (row 2) and y (column 2) is 0.9, not 1"),
+    ([{"name": "x", "type": "normal", "mean": 0, "stdev": 1}, {"name": "x", "type": "exponential", "mean": 1}],
+     [[1, 0.2], [0.2, 1]], 'variables 1 and 2 are both named "x"'),
     ([{"type": "normal", "mean": 0, "stdev": 1}] * 2, [[1, 0.5]], "2 rows"),
     ([{"type": "normal", "mean": 0, "stdev": 1}] * 22, [[1]], "1 to 21 variables"),
 ])

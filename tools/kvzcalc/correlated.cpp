@@ -90,8 +90,29 @@ std::string refusal(int code) {
     case KVZ_CORR_BAD_TARGET:
         return "the correlation matrix must be symmetric, with 1 on the diagonal and entries in [-1, 1]";
     case KVZ_CORR_BAD_N: return "-n must be at least 2";
+    case KVZ_CORR_NO_VARIATES: return "a variable has no random variates";
     default: return "the library refused the draw (code " + std::to_string(code) + ")";
     }
+}
+
+// The first entry of the target the draw would refuse, named by its row and
+// column: a number outside [-1, 1], a diagonal other than 1, or an entry
+// that differs from its mirror image.
+void check_target(const Model& m) {
+    const std::size_t k = m.names.size();
+    const auto at = [&](std::size_t i, std::size_t j) {
+        return "correlation of " + m.names[i] + " (row " + std::to_string(i + 1) + ") and " + m.names[j] +
+               " (column " + std::to_string(j + 1) + ")";
+    };
+    for (std::size_t i = 0; i < k; ++i)
+        for (std::size_t j = 0; j < k; ++j) {
+            const double v = m.correlation[i * k + j];
+            if (!(v >= -1 && v <= 1)) throw ModelError{"the " + at(i, j) + " is " + format_number(v) + ", not in [-1, 1]"};
+            if (i == j && v != 1) throw ModelError{"the " + at(i, j) + " is " + format_number(v) + ", not 1"};
+            if (j < i && v != m.correlation[j * k + i])
+                throw ModelError{"the " + at(i, j) + " is " + format_number(v) + " but its mirror entry is " +
+                                 format_number(m.correlation[j * k + i])};
+        }
 }
 
 json matrix_json(const std::vector<double>& m, std::size_t k) {
@@ -137,8 +158,14 @@ Model read_model(const std::string& path) {
         const json& name = vars[j].value("name", json(where(j)));
         m.names.push_back(name.is_string() ? name.get<std::string>() : where(j));
     }
+    for (std::size_t j = 0; j < m.names.size(); ++j)
+        for (std::size_t i = 0; i < j; ++i)
+            if (m.names[i] == m.names[j])
+                throw ModelError{path + ": variables " + std::to_string(i + 1) + " and " + std::to_string(j + 1) +
+                                 " are both named \"" + m.names[j] + "\""};
     if (!doc.contains("correlation")) throw ModelError{path + ": the model has no \"correlation\""};
     m.correlation = matrix_of(doc["correlation"], vars.size());
+    check_target(m);
     return m;
 }
 
@@ -173,12 +200,15 @@ CorrelatedSample CorrelatedCommands::draw(const Model& model) const {
     const int k = static_cast<int>(model.variables.size());
     std::vector<Session> sessions;
     for (int j = 0; j < k; ++j) sessions.emplace_back(model.variables[static_cast<std::size_t>(j)], j);
-    seed_generator(generator_code(rng_), seed_);
     std::vector<int> slots;
     for (Session& s : sessions) {
         s.prepare();
         slots.push_back(s.slot());
     }
+    // Seeded after preparing: a slot's preparation may take a uniform, which
+    // would otherwise be the first of a stratified block and split every
+    // column over two blocks.
+    seed_generator(generator_code(rng_), seed_);
     CorrelatedSample out;
     out.n = count_;
     out.values.resize(static_cast<std::size_t>(count_) * static_cast<std::size_t>(k));
@@ -219,6 +249,12 @@ int CorrelatedCommands::run_sample() const {
     std::cout << text;
     std::fprintf(stderr, "achieved rank correlation:\n");
     print_matrix(stderr, model, s.achieved);
+    if (s.repaired > 0) {
+        std::fprintf(stderr,
+                     "the target correlation is not positive semi-definite: the draw aimed at the nearest "
+                     "correlation matrix instead (Frobenius distance %s)\n",
+                     format_number(s.repaired).c_str());
+    }
     std::fprintf(stderr, "repair distance: %s\n", format_number(s.repaired).c_str());
     std::cout.flush();
     return std::cout ? 0 : kRunError;
