@@ -89,6 +89,19 @@ def test_columns_are_the_plain_draws_reordered():
             d.close()
 
 
+def test_a_reseed_repeats_the_block_after_the_tables_have_grown():
+    # The first block grows the gamma's table out to its far tail; preparing
+    # again after the reseed must not start from there.
+    with Distribution("gamma", scale=2, shape_a=3) as g, Distribution("exponential", mean=2) as e:
+        blocks = []
+        for _ in range(2):
+            kvz_comp.set_rng("plain", seed=4242)
+            blocks.append(correlated_sample([g, e], [[1, 0.6], [0.6, 1]], 1000)[0])
+        np.testing.assert_array_equal(blocks[0], blocks[1])
+        # u = 0.99969876, true quantile 25.2936
+        assert blocks[1][:, 0].max() == pytest.approx(25.0702, abs=5e-5)
+
+
 def test_a_target_that_is_no_correlation_matrix_is_repaired():
     dists = open_all([MIXED[0], MIXED[4], MIXED[7]])
     try:
