@@ -33,8 +33,10 @@ double log_gamma(double x) {
 
 namespace {
 
-// The series and the continued fraction with g = ln Γ(a) given.
-double gamma_series(double a, double x, double g) {
+// The series and the continued fraction with g = ln Γ(a) given; `converged`
+// tells whether the stop was reached within kMaxIterations.
+double gamma_series(double a, double x, double g, bool& converged) {
+    converged = false;
     double ap = a;
     double term = 1 / a;
     double sum = term;
@@ -42,13 +44,17 @@ double gamma_series(double a, double x, double g) {
         ap = ap + 1;
         term = term * x / ap;
         sum = sum + term;
-        if (std::fabs(term) < std::fabs(sum) * kTolerance) break;
+        if (std::fabs(term) < std::fabs(sum) * kTolerance) {
+            converged = true;
+            break;
+        }
     }
     // Without convergence in 100 terms the partial sum is carried through.
     return sum * elem::exp(-x + a * elem::log(x) - g);
 }
 
-double gamma_fraction(double a, double x, double g) {
+double gamma_fraction(double a, double x, double g, bool& converged) {
+    converged = false;
     double b = x + 1 - a;
     double c = 1 / kTiny;
     double d = 1 / b;
@@ -63,21 +69,58 @@ double gamma_fraction(double a, double x, double g) {
         d = 1 / d;
         const double del = d * c;
         h = h * del;
-        if (std::fabs(del - 1) < kTolerance) break;
+        if (std::fabs(del - 1) < kTolerance) {
+            converged = true;
+            break;
+        }
     }
     return elem::exp(-x + a * elem::log(x) - g) * h;
+}
+
+// Near x = a with a large, neither the series nor the fraction reaches its
+// stop within kMaxIterations (the series needs about sqrt(30 a) terms). There
+// P(a, x) comes from the uniform asymptotic expansion in η, where
+// η²/2 = λ − 1 − ln λ and λ = x/a:
+//   Q(a, x) = erfc(η sqrt(a/2))/2 + exp(−a η²/2)/sqrt(2π a) (c0(η) + c1(η)/a),
+// P = 1 − Q formed on the side that keeps the small one accurate. The next
+// term is below 1e-3/a², far under the tolerance for the a that get here.
+double gamma_uniform(double a, double x) {
+    const double d = (x - a) / a;  // λ − 1
+    // λ − 1 − ln λ, by its series where the difference would cancel.
+    double half_eta2 = 0;
+    if (std::fabs(d) < 1e-3) {
+        half_eta2 = d * d * (0.5 + d * (-1.0 / 3 + d * (0.25 + d * (-0.2 + d / 6))));
+    } else {
+        half_eta2 = d - elem::log1p(d);
+    }
+    const double eta = (d < 0 ? -1.0 : 1.0) * std::sqrt(2 * half_eta2);
+    double c0 = 0;
+    double c1 = 0;
+    if (std::fabs(d) < 1e-2) {
+        c0 = -1.0 / 3 + eta * (1.0 / 12 + eta * (-2.0 / 135 + eta * (1.0 / 864 + eta / 2835)));
+        c1 = -1.0 / 540 + eta * (-1.0 / 288 + eta / 378);
+    } else {
+        c0 = 1 / d - 1 / eta;
+        c1 = 1 / (eta * eta * eta) - 1 / (d * d * d) - 1 / (d * d) - 1 / (12 * d);
+    }
+    const double r = elem::exp(-a * half_eta2) / std::sqrt(2 * kPi * a) * (c0 + c1 / a);
+    const double s = eta * std::sqrt(a / 2);
+    if (eta < 0) return 0.5 * elem::erfc(-s) - r;  // P small: formed directly
+    return 1 - (0.5 * elem::erfc(s) + r);
 }
 
 }  // namespace
 
 double incomplete_gamma_series(double a, double x, double& log_gamma_a) {
     log_gamma_a = log_gamma(a);
-    return gamma_series(a, x, log_gamma_a);
+    bool converged = false;
+    return gamma_series(a, x, log_gamma_a, converged);
 }
 
 double incomplete_gamma_fraction(double a, double x, double& log_gamma_a) {
     log_gamma_a = log_gamma(a);
-    return gamma_fraction(a, x, log_gamma_a);
+    bool converged = false;
+    return gamma_fraction(a, x, log_gamma_a, converged);
 }
 
 double incomplete_gamma(double a, double x) {
@@ -88,8 +131,13 @@ double incomplete_gamma(double a, double x) {
 double incomplete_gamma_given(double a, double x, double log_gamma_a) {
     if (x == 0) return 0;
     if (x == std::numeric_limits<double>::infinity()) return 1;  // the limit, where the fraction has none
-    if (x < a + 1) return gamma_series(a, x, log_gamma_a);
-    return 1 - gamma_fraction(a, x, log_gamma_a);
+    bool converged = false;
+    if (x < a + 1) {
+        const double p = gamma_series(a, x, log_gamma_a, converged);
+        return converged ? p : gamma_uniform(a, x);
+    }
+    const double q = gamma_fraction(a, x, log_gamma_a, converged);
+    return converged ? 1 - q : gamma_uniform(a, x);
 }
 
 double normal_integral(double z) {

@@ -53,6 +53,24 @@ TEST(IncompleteGamma, SeriesWithoutConvergenceStillReturnsItsPartialSum) {
     EXPECT_LT(v, 0.5);
 }
 
+TEST(IncompleteGamma, LargeShapesWhereTheSeriesCannotStopAreRight) {
+    struct Case { double a, x, ref; };
+    const Case cases[] = {  // scipy.special.gammainc
+        {5000, 5000, 0.50188063403381733},      {5000, 4900, 0.077944956226513928},
+        {5000, 5100, 0.92067111892238107},      {5000, 4700, 7.5970648619412848e-06},
+        {1e6, 1e6, 0.50013298076087254},        {1e6, 999000, 0.15865521357430365},
+        {1e6, 1001500, 0.93313889576410225},    {400, 390, 0.31294286318558778},
+        {2000, 2100, 0.98635253231662967},      {1e8, 1e8 + 2e4, 0.97724446922514474},
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(incomplete_gamma(c.a, c.x), c.ref, 1e-6 * c.ref) << c.a << " " << c.x;
+    // Where the series does stop, its value is kept bit for bit.
+    double g;
+    for (double x : {150.0, 190.0, 4000.0})
+        EXPECT_EQ(incomplete_gamma(x < 1000 ? 200 : 5000, x),
+                  incomplete_gamma_series(x < 1000 ? 200 : 5000, x, g)) << x;
+}
+
 TEST(NormalIntegral, MatchesReferenceAndIsSymmetric) {
     struct Case { double z, ref; };
     const Case cases[] = {  // scipy.stats.norm.cdf
