@@ -17,6 +17,7 @@ from domain_cases import BAD_PARAMETERS
 
 KVZCALC = os.environ["KVZCALC"]
 GAMMA = ["gamma", "--scale", "2", "--shape-a", "3"]
+NORMAL = ["normal", "--mean", "0", "--stdev", "1"]
 # The type catalogue both hosts read.
 CATALOGUE = json.loads((pathlib.Path(__file__).resolve().parents[2] / "interface" / "types.json").read_text())
 
@@ -216,6 +217,11 @@ def test_sample_mean_of_many_normal_variates_is_near_the_mean():
     (["describe", "binomial", "--n", "2.5", "--p", "0.5"], r"--n.*not a whole number"),
     (["describe", *GAMMA, "--t-min", "5", "--t-max", "1"], r"--t-min must be below --t-max"),
     (["pdf", *GAMMA, "--", "x"], r"points: 'x' is not a number"),
+    # Probabilities outside [0, 1], NaN among them, are refused before any is answered.
+    (["quantile", *NORMAL, "--", "1.5"], r"points: '1.5' is not a probability in \[0, 1\]"),
+    (["quantile", *NORMAL, "--", "0.5", "-0.1"], r"points: '-0.1' is not a probability"),
+    (["quantile", *NORMAL, "--", "nan"], r"points: 'nan' is not a probability"),
+    (["quantile", *GAMMA, "--", "1.0000001"], r"is not a probability"),
     (["sample", *GAMMA, "-n", "0"], r"-n.*0"),
     (["sample", *GAMMA, "-n", "100000001"], r"-n"),
     (["sample", *GAMMA, "-n", "ten"], r"-n.*not a whole number"),

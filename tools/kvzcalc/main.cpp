@@ -32,6 +32,7 @@ using kvzcalc::TypeInfo;
 using kvzcalc::kDecimal;
 using kvzcalc::kFinite;
 using kvzcalc::kNumber;
+using kvzcalc::kProbability;
 using nlohmann::json;
 
 constexpr int kUsageError = 2;
@@ -356,7 +357,8 @@ int main(int argc, char** argv) {
     for (const Eval& e : evals) {
         CLI::App* cmd = app.add_subcommand(e.name, e.help);
         add_distribution_options(cmd, o);
-        cmd->add_option("points", o.points, e.points)->required()->check(kNumber);
+        cmd->add_option("points", o.points, e.points)->required()->check(e.f == Function::quantile ? kProbability
+                                                                                                 : kNumber);
         eval_cmds.emplace_back(cmd, e.f);
     }
 

@@ -28,6 +28,16 @@ inline const CLI::Validator kNumber(
     },
     "");
 
+// A probability: a number in [0, 1]; NaN is refused with the rest.
+inline const CLI::Validator kProbability(
+    [](std::string& s) -> std::string {
+        double v = 0.0;
+        if (!CLI::detail::lexical_cast(s, v)) return "'" + s + "' is not a number";
+        if (!(v >= 0.0 && v <= 1.0)) return "'" + s + "' is not a probability in [0, 1]";
+        return {};
+    },
+    "");
+
 // Whole numbers in decimal only: the text is rewritten without leading zeros,
 // which the default conversion would read as octal.
 inline const CLI::Validator kDecimal(
