@@ -322,6 +322,21 @@ TEST(Fit, TruncatedFitsRecoverWhatTheCutHides) {
     }
 }
 
+// Gamma values cut to [1, 10], fitted by a Student t under the same cut: the
+// search runs the degrees of freedom towards 0, where the cut density holds
+// several times the kept mass. Such a fit is refused; it must not come out
+// as the best of all (KS near 0.6).
+TEST(Fit, ACutFitThatIsNoDistributionIsRefused) {
+    const std::vector<double> x =
+        draws([](int s) { set_pdf_dtype(s, 12); set_pdf_scale(s, 2); set_pdf_shape_a(s, 2); }, 1.0, 10.0, 10000);
+    set_pdf_dtype(kSlot, 35);
+    set_pdf_t_min(kSlot, 1, 1.0);
+    set_pdf_t_max(kSlot, 1, 10.0);
+    const Fit f = fit(kSlot, 35, x);
+    EXPECT_TRUE(f.code == KVZ_FIT_NO_CONVERGENCE || (f.code == KVZ_FIT_OK && f.r.ks < 0.1))
+        << f.code << ", shape " << f.r.fitted.shape_a << ", KS " << f.r.ks;
+}
+
 // Every refusal, each in a call where all the earlier checks pass, with its
 // code in the result and the slot's record untouched.
 TEST(Fit, RefusalsComeInTheHeadersOrderAndLeaveTheSlot) {
