@@ -111,6 +111,16 @@ double mass_sum(const DistSlot& s, double start, double x, MassCursor* cursor) {
     return untruncated_total(s, sum);
 }
 
+// Whether the sum of a geometric's masses from 0 to x would end on the walks'
+// bound, known without walking: the range holds more masses than the bound
+// allows, and with p below 1e-5 the sum cannot settle first. Settling at the
+// k-th mass needs p (1-p)^k below 2^-52 of the sum, which is at most
+// (k+1) p, so (1-p)^k < 2^-52 (k+1): with k within the bound (about 1.84e6)
+// that takes k (-ln(1-p)) > 21.6, out of reach while p < 1.17e-5.
+bool geometric_beyond_reach(const DistSlot& s, double x) {
+    return s.dtype == kGeometric && s.p > 0 && s.p < 1e-5 && std::floor(x) + 1 > 2 * kMaxMassTerms;
+}
+
 double clamp_unit(double v) {
     if (v < 0) return 0;
     if (v > 1) return 1;
@@ -184,6 +194,10 @@ double cumulative_formula(const DistSlot& s, int base, double x, MassCursor* cur
         case kExponential:
             return 1 - elem::exp(-x / s.mean);
         case kBinomial: {
+            if (geometric_beyond_reach(s, x)) {
+                if (cursor) cursor->reached = {};
+                return geometric_closed_cumulative(s.p, x);
+            }
             const double sum = mass_sum(s, 0, x, cursor);
             // A geometric sum out of the walk's reach has a closed form.
             if (std::isnan(sum) && s.dtype == kGeometric && s.p > 0 && s.p < 1) {
