@@ -96,7 +96,7 @@ def fit(data, types=None, criterion="aic", t_min=None, t_max=None, minimum=None,
             if code == 0:
                 fits.append(found)
             else:
-                refused[info.name] = _catalogue.fit_refusal(code)
+                refused[info.name] = _refusal(info, code, t_min is not None or t_max is not None)
     finally:
         _pool.release(slot)
     if not fits:
@@ -176,6 +176,14 @@ def _fit_one(lib, slot, info, values, settings, t_min, t_max):
 def _fitted_inputs(info, result):
     """The fitted inputs of the type, by the names of their setters."""
     return {name: getattr(result.fitted, name) for name in info.inputs}
+
+
+def _refusal(info, code, cut):
+    """The reason for a refusal: the library's, except that the F type on a cut
+    is refused for want of a cumulative distribution, not of a density."""
+    if code == -3 and info.code == 36 and cut:
+        return "the F type has no cumulative distribution to measure a cut with"
+    return _catalogue.fit_refusal(code)
 
 
 def _none_for_nan(value):

@@ -161,6 +161,8 @@ REFUSALS = [
     ({"data": [2.0, 2.0, 2.0, 2.0], "types": "normal"}, "^normal: the fit did not converge"),
     ({"data": [2.0, 2.0, 2.0, 2.0], "types": "gamma"}, "^gamma: the fit did not converge"),
     ({"data": [1, 2, 3], "types": "poisson", "t_min": 2}, "^poisson: a value lies outside"),
+    ({"data": [1.5, 2.5, 3.5, 4.5], "types": "f", "t_min": 1},
+     "^f: the F type has no cumulative distribution to measure a cut with$"),
     # The arguments.
     ({"data": [1.5, 2.5, 3.5], "types": "nosuch"}, "unknown distribution type 'nosuch'"),
     ({"data": [1.5, 2.5, 3.5], "types": []}, "no types to fit"),

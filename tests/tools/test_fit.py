@@ -153,6 +153,8 @@ def refusal(code):
     ("x\n", [], "^" + refusal(-4) + "$"),
     ("", [], r"holds no data$"),
     ("x\n-1.5\n2.5\n3.5\n", ["--types", "gamma"], "^gamma: " + refusal(-6) + "$"),
+    ("x\n1.5\n2.5\n3.5\n4.5\n", ["--types", "f", "--t-min", "1"],
+     "^f: the F type has no cumulative distribution to measure a cut with$"),
     ("x\n1.5\n2.5\n3.5\n", ["--types", "nosuch"], r"^unknown type 'nosuch'"),
     ("x\n1.5\n2.5\n3.5\n", ["--t-min", "3", "--t-max", "1"], r"^--t-min must be below --t-max$"),
     ("x\n1.5\n2.5\n3.5\n", ["--minimum", "3", "--maximum", "3"], r"^--minimum must be below --maximum$"),

@@ -83,7 +83,15 @@ void print_table(const std::vector<FitOutcome>& fits) {
     }
 }
 
-std::string refusal_text(const Refusal& r) { return r.type->name + ": " + fit_refusal(r.code); }
+std::string refusal_text(const Refusal& r) { return r.type->name + ": " + r.message; }
+
+// The reason for a refusal: the library's, except that the F type on a cut is
+// refused for want of a cumulative distribution, not of a density.
+std::string refusal_message(const TypeInfo& type, int code, bool cut) {
+    if (code == KVZ_FIT_NO_DENSITY && type.code == 36 && cut)
+        return "the F type has no cumulative distribution to measure a cut with";
+    return fit_refusal(code);
+}
 
 }  // namespace
 
@@ -149,7 +157,7 @@ Fits fit_types(const std::vector<double>& data, const std::vector<const TypeInfo
             f.result = result;
             out.fits.push_back(f);
         } else {
-            out.refused.push_back({&type, code});
+            out.refused.push_back({&type, code, refusal_message(type, code, settings.t_min || settings.t_max)});
         }
         done(k + 1);
     }
@@ -167,16 +175,16 @@ void rank_fits(std::vector<FitOutcome>& fits, const std::string& criterion) {
 std::string nothing_fitted(const std::vector<Refusal>& refused) {
     if (refused.size() == 1) return refusal_text(refused.front());
     // Each reason once, in the order met, with the types it stopped.
-    std::vector<std::pair<int, std::string>> reasons;
+    std::vector<std::pair<std::string, std::string>> reasons;
     for (const Refusal& r : refused) {
-        auto found = std::find_if(reasons.begin(), reasons.end(), [&](const auto& e) { return e.first == r.code; });
-        if (found == reasons.end()) reasons.emplace_back(r.code, r.type->name);
+        auto found = std::find_if(reasons.begin(), reasons.end(), [&](const auto& e) { return e.first == r.message; });
+        if (found == reasons.end()) reasons.emplace_back(r.message, r.type->name);
         else found->second += ", " + r.type->name;
     }
-    if (reasons.size() == 1) return fit_refusal(reasons.front().first);
+    if (reasons.size() == 1) return reasons.front().first;
     std::string out = "no type could be fitted: ";
     for (std::size_t i = 0; i < reasons.size(); ++i)
-        out += (i ? "; " : "") + fit_refusal(reasons[i].first) + " (" + reasons[i].second + ")";
+        out += (i ? "; " : "") + reasons[i].first + " (" + reasons[i].second + ")";
     return out;
 }
 
@@ -264,7 +272,7 @@ int FitCommand::run_fit() const {
         json refused = json::array();
         for (const Refusal& r : fitted.refused)
             refused.push_back({{"type", r.type->name}, {"code", r.type->code}, {"status", r.code},
-                               {"message", fit_refusal(r.code)}});
+                               {"message", r.message}});
         const json j = {{"column", column.name},
                         {"n", column.values.size()},
                         {"criterion", criterion_},

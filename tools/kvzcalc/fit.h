@@ -31,6 +31,7 @@ struct FitOutcome {
 struct Refusal {
     const TypeInfo* type;
     int code;
+    std::string message;  // the refusal's reason, as printed
 };
 
 struct Fits {
