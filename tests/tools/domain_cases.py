@@ -11,8 +11,13 @@ BAD_PARAMETERS = [
     ("triangular", {"mode": 5}, "mode"),
     ("normal", {"stdev": -1}, "stdev"),
     ("normal", {"stdev": 0}, "stdev"),
+    # Beyond these the working range and the variance leave the doubles.
+    ("normal", {"mean": 1e308, "stdev": 1e308}, "stdev"),
+    ("normal", {"mean": -1e301}, "mean"),
+    ("normal", {"mean": 1e308}, "mean"),
     ("poisson", {"mean": 0}, "mean"),
     ("poisson", {"mean": -2}, "mean"),
+    ("poisson", {"mean": 1e10}, "mean"),
     ("geometric", {"p": 0}, "p"),
     ("geometric", {"p": 1}, "p"),
     ("exponential", {"mean": 0}, "mean"),
