@@ -5,7 +5,11 @@
 //   - the byte flags read back as 0 or 1, the class as 0, 1 or 2, rng() in (0, 1);
 //   - a call on one slot leaves every other slot as it was: the sentinel slot,
 //     prepared at the start and never called, reports the same getters and
-//     keeps the same record, and the call's neighbours keep their records.
+//     keeps the same record, and the call's neighbours keep their records;
+//   - dvalue_correlated: a refusal writes nothing and leaves the generator and
+//     every record as they were; a draw's columns are the uncorrelated draws
+//     (dvalue_batch from the same state) reordered, and it leaves the
+//     generator where those draws would.
 //
 // Input format, read front to back (tests/fuzz/make_seeds.py writes the same):
 //   byte 0   sentinel slot (mod 21)      byte 1   sentinel set-up (mod 3)
@@ -22,14 +26,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
 
 #include "include/kvz_comp.h"
 #include "include/kvz_comp_batch.h"
+#include "include/kvz_comp_corr.h"
 #include "include/kvz_comp_fit.h"
 #include "interface/slot.h"
+#include "sampling/sampling.h"
 
 namespace {
 
@@ -245,10 +252,10 @@ enum Op : int {
     kGetMean, kGetMode, kGetMedian, kGetVariance, kGetStdev, kGetSkewness, kGetKurtosis,
     kGetMinimum, kGetMaximum, kGetPMin, kGetPMax,
     kDinitialise, kPdf, kPdfValid, kF, kG, kBetai, kSetRngType, kRng, kPrecalc, kDvalue,
-    kDvalueBatch, kPdfBatch, kFBatch, kGBatch, kRngBatch, kGWhole, kFit,
+    kDvalueBatch, kPdfBatch, kFBatch, kGBatch, kRngBatch, kGWhole, kFit, kDvalueCorrelated,
     kOpCount
 };
-static_assert(kOpCount == 58, "51 exports, 5 batch calls, the whole-number quantile and the fit");
+static_assert(kOpCount == 59, "51 exports, 5 batch calls, the whole-number quantile, the fit and the correlated draw");
 
 using DoubleSetter = void (*)(int, double);
 using IntSetter = void (*)(int, int);
@@ -330,6 +337,79 @@ void fit_call(Reader& r, int s, Call& c) {
 }
 
 // Decode one call and make it. The sentinel is never called: its index is moved on.
+// dvalue_correlated over up to four slots (never the sentinel, which no call
+// may change). A refusal writes nothing and leaves the generator and the
+// records as they were. A draw gives, in each column, the values
+// dvalue_batch would give from the same state, reordered: checked by running
+// those batches from copies of the state before, then putting back the state
+// after. The given slots' shadows are refreshed here.
+void correlated_call(Reader& r, int sentinel, Call& c) {
+    const int k = 1 + r.byte() % 4;
+    int slots[4];
+    for (int j = 0; j < k; ++j) {
+        slots[j] = read_slot(r);
+        if (slots[j] == sentinel) slots[j] = (sentinel + 1) % kSlotCount;
+    }
+    const int n = read_count(r);
+    const int shape = r.byte() % 3;  // 0: identity, 1: equal off-diagonal entries, 2: entries as read
+    const double rho = (r.byte() % 201 - 100) / 100.0;
+    double target[16];
+    for (int i = 0; i < k; ++i)
+        for (int j = 0; j < k; ++j)
+            target[i * k + j] = shape == 2 ? read_double(r) : i == j ? 1.0 : shape == 1 ? rho : 0.0;
+    describe(c, "dvalue_correlated({%d, %d, %d, %d}, %d, %d, target /* shape %d, %g */)", slots[0],
+             k > 1 ? slots[1] : -1, k > 2 ? slots[2] : -1, k > 3 ? slots[3] : -1, k, n, shape, rho);
+    c.values = (n > 1 ? n : 1) * k;
+    const std::size_t size = dvalue_correlated_work_size(k, n);
+    std::vector<unsigned char> work(size > 0 ? size : 1);
+    const std::size_t cells = static_cast<std::size_t>(n > 0 ? n : 1) * static_cast<std::size_t>(k);
+    std::vector<double> out(cells, -7.0);
+    double achieved[16];
+    std::fill(achieved, achieved + 16, -7.0);
+    double repaired = -7.0;
+    const kvz::Generator before = kvz::generator();
+    const int code = dvalue_correlated(slots, k, n, target, out.data(), achieved, &repaired, work.data(), size);
+    if (code != KVZ_CORR_OK) {
+        if (std::memcmp(&before, &kvz::generator(), sizeof before) != 0) fail("a refused correlated draw moved the generator", c.text);
+        if (repaired != -7.0 || std::any_of(out.begin(), out.end(), [](double v) { return v != -7.0; }) ||
+            std::any_of(achieved, achieved + 16, [](double v) { return v != -7.0; }))
+            fail("a refused correlated draw wrote its outputs", c.text);
+        for (int i = 0; i < kSlotCount; ++i) check_unchanged(i, c.text);
+        return;
+    }
+    // The uncorrelated draws from the state before, then the state after put back.
+    const kvz::Generator after = kvz::generator();
+    std::vector<DistSlot> drawn(static_cast<std::size_t>(k));
+    for (int j = 0; j < k; ++j) std::memcpy(&drawn[j], &record(slots[j]), sizeof(DistSlot));
+    for (int j = 0; j < k; ++j) std::memcpy(kvz::slot_at(slots[j]), &g_shadow[slots[j]], sizeof(DistSlot));
+    kvz::generator() = before;
+    // Compared as sorted bit patterns: a total order, NaN and -0 included.
+    const auto bits = [](double v) {
+        std::uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    std::vector<double> plain(static_cast<std::size_t>(n));
+    std::vector<std::uint64_t> expected(plain.size()), got(plain.size());
+    for (int j = 0; j < k; ++j) {
+        dvalue_batch(slots[j], plain.data(), n);
+        for (int i = 0; i < n; ++i) {
+            expected[i] = bits(plain[i]);
+            got[i] = bits(out[static_cast<std::size_t>(i) * k + j]);
+        }
+        std::sort(expected.begin(), expected.end());
+        std::sort(got.begin(), got.end());
+        if (expected != got) fail("a correlated column is not the uncorrelated draws reordered", c.text);
+    }
+    if (std::memcmp(&after, &kvz::generator(), sizeof after) != 0)
+        fail("the correlated draw left the generator elsewhere than the plain draws", c.text);
+    for (int j = 0; j < k; ++j) {
+        std::memcpy(kvz::slot_at(slots[j]), &drawn[j], sizeof(DistSlot));
+        refresh_shadow(slots[j]);
+    }
+    for (int i = 0; i < kSlotCount; ++i) check_unchanged(i, c.text);
+}
+
 void run_call(Reader& r, int sentinel, Call& c) {
     const int op = r.byte() % kOpCount;
     auto slot_arg = [&] {
@@ -441,6 +521,8 @@ void run_call(Reader& r, int sentinel, Call& c) {
         }
     } else if (op == kFit) {
         fit_call(r, slot_arg(), c);
+    } else if (op == kDvalueCorrelated) {
+        correlated_call(r, sentinel, c);
     } else {  // the three evaluation batches
         const int s = slot_arg();
         const int count = read_count(r);

@@ -18,11 +18,13 @@ mkdir -p "$work/obj" "$work/corpus" "$work/artifacts"
 
 cxx=${KVZ_FUZZ_CXX:-$(command -v clang++-14 || command -v clang++)}
 flags=(-std=c++20 -O2 -g -fno-omit-frame-pointer -ffp-contract=off -fno-fast-math
-       -fsanitize=address,undefined -fno-sanitize-recover=all -I"$src")
+       -fsanitize=address,undefined -fno-sanitize-recover=all -I"$src"
+       -isystem "${KVZ_EIGEN_INCLUDE_DIR:-/usr/include/eigen3}"
+       -DEIGEN_MPL2_ONLY -DEIGEN_DONT_VECTORIZE -DEIGEN_MAX_ALIGN_BYTES=0 -DEIGEN_DONT_PARALLELIZE)
 binary="$work/fuzz_exports"
 
 sources=()
-for dir in interface special init eval sampling fit; do
+for dir in interface special init eval sampling corr fit; do
   for f in "$src/$dir"/*.cpp; do [ -e "$f" ] && sources+=("$f"); done
 done
 
@@ -30,7 +32,7 @@ done
 stale=1
 if [ -x "$binary" ]; then
   newer=$(find "$src/include" "$src/interface" "$src/special" "$src/init" "$src/eval" \
-               "$src/sampling" "$src/fit" "$src/tests/fuzz/fuzz_exports.cpp" -newer "$binary" -type f | head -n 1)
+               "$src/sampling" "$src/corr" "$src/fit" "$src/tests/fuzz/fuzz_exports.cpp" -newer "$binary" -type f | head -n 1)
   [ -z "$newer" ] && stale=0
 fi
 if [ "$stale" = 1 ]; then
