@@ -26,6 +26,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // The largest exponential-power shape a fit returns (see run_fit).
 constexpr double kExpPowerMaxShape = 10;
+// The largest degrees of freedom a Student t or F fit returns.
+constexpr double kMaxDegreesOfFreedom = 1e6;
 
 // The workspace: two records, then the sorted data and their cumulative
 // probabilities, from the first suitably aligned byte.
@@ -379,6 +381,13 @@ int run_fit(DistSlot& host, int dtype, const double* data, int n, const Workspac
     // the way there, with the kernel's exponent 2 / shape below 0.2, has found
     // no maximum.
     if (base == kExpPower && theta[1] > kExpPowerMaxShape) return KVZ_FIT_NO_CONVERGENCE;
+    // Degrees of freedom that run off towards infinity (the data look like the
+    // limit, a normal for the Student t, a scaled chi-square for the F's
+    // second) have no finite maximum either: past 1e6 the fit is refused,
+    // wherever the search happened to stop.
+    if (base == kStudentT && theta[0] > kMaxDegreesOfFreedom) return KVZ_FIT_NO_CONVERGENCE;
+    if (base == kFisherF && (theta[0] > kMaxDegreesOfFreedom || theta[1] > kMaxDegreesOfFreedom))
+        return KVZ_FIT_NO_CONVERGENCE;
 
     write_params(family, theta, fitted);
     express_as(dtype, fitted);

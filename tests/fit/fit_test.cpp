@@ -354,6 +354,52 @@ TEST(Fit, AnExponentialPowerSpikeIsRefused) {
     EXPECT_LT(f.r.fitted.shape_a, 10);
 }
 
+// Degrees of freedom that run off to infinity: a Student t fitted to evenly
+// spread values (lighter tails than any t), an F fitted to a chi-square over
+// its degrees of freedom. One rule for both: past 1e6 the fit is refused.
+// Heavy-tailed quantiles (a Cauchy's, its square: t with 1, F with 1 and 1
+// degrees of freedom) keep their fit.
+TEST(Fit, DegreesOfFreedomRunningOffAreRefused) {
+    const int n = 2000;
+    const double pi = 3.141592653589793;
+    std::vector<double> even(n), cauchy(n), squared(n);
+    for (int i = 0; i < n; ++i) {
+        const double u = (i + 0.5) / n;
+        even[i] = -1 + 2 * u;
+        cauchy[i] = std::tan(pi * (u - 0.5));
+        squared[i] = std::pow(std::tan(pi / 2 * u), 2);
+    }
+    constexpr int kSource = 9;
+    set_pdf_dtype(kSource, 12);
+    set_pdf_scale(kSource, 0.4);
+    set_pdf_shape_a(kSource, 2.5);
+    set_pdf_t_min(kSource, 0, 0.0);
+    set_pdf_t_max(kSource, 0, 0.0);
+    dinitialise(kSource);
+    set_rng_type(0, 2024);
+    precalc(kSource);
+    std::vector<double> chi_square(20000);
+    dvalue_batch(kSource, chi_square.data(), 20000);
+    struct Case {
+        const char* name;
+        int dtype;
+        const std::vector<double>& x;
+        int want;
+    };
+    const Case cases[] = {
+        {"t of evenly spread values", 35, even, KVZ_FIT_NO_CONVERGENCE},
+        {"F of chi-square / 5", 36, chi_square, KVZ_FIT_NO_CONVERGENCE},
+        {"t of Cauchy quantiles", 35, cauchy, KVZ_FIT_OK},
+        {"F of squared Cauchy quantiles", 36, squared, KVZ_FIT_OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        uncut(kSlot, c.dtype);
+        const Fit f = fit(kSlot, c.dtype, c.x);
+        EXPECT_EQ(f.code, c.want) << f.r.fitted.shape_a << ", " << f.r.fitted.shape_b;
+    }
+}
+
 // Every refusal, each in a call where all the earlier checks pass, with its
 // code in the result and the slot's record untouched.
 TEST(Fit, RefusalsComeInTheHeadersOrderAndLeaveTheSlot) {
