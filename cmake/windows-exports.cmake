@@ -57,6 +57,11 @@ endfunction()
 
 # After each link of `target`, rewrites its import library with dlltool.
 function(kvz_import_library target def_file)
+  # A 64-bit target has one calling convention and no decorated names: the
+  # import library the linker writes is already the right one.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    return()
+  endif()
   if(NOT CMAKE_DLLTOOL)
     message(FATAL_ERROR "dlltool is needed to write the import library of ${target}")
   endif()
