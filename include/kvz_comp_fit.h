@@ -62,9 +62,11 @@
 /* work is null or work_bytes is below fit_pdf_work_size(dtype, n). */
 #define KVZ_FIT_SMALL_WORKSPACE (-7)
 /* The likelihood has no finite maximum the optimiser could reach (for
- * instance every value equal where the type needs a spread), or the fitted
- * density is 0 in double precision at one of the values (a far outlier for a
- * type with light tails). */
+ * instance every value equal where the type needs a spread, an exponential
+ * power running to a spike, Student t or F degrees of freedom above 1e6), a
+ * fit cut at both ends whose cut density holds more than the kept mass, or
+ * the fitted density is 0 in double precision at one of the values for a type
+ * without a log density to fall back on (docs/fitting.md). */
 #define KVZ_FIT_NO_CONVERGENCE (-8)
 
 /* Bits of kvz_fit_result.fixed: the host fixes that end of the support. */
