@@ -8,7 +8,7 @@ packages=(
   ca-certificates cmake ninja-build g++ gcc make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libboost-math-dev libboost-random-dev libcli11-dev nlohmann-json3-dev
-  python3 python3-numpy python3-scipy python3-pytest python3-venv python3-setuptools python3-wheel
+  python3 python3-numpy python3-scipy python3-pytest python3-mpmath python3-venv python3-setuptools python3-wheel
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 g++-multilib qemu-user-static
   clang libclang-rt-14-dev librsvg2-bin
 )

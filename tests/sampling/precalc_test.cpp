@@ -214,7 +214,9 @@ TEST(Precalc, DiscreteTableBeyondTheReach) {
             ASSERT_EQ(v, std::floor(v));
             sum += v;
         }
-        if (!std::isnan(c.mean)) EXPECT_NEAR(sum / kCount, c.mean, c.spread) << "dtype " << c.setup.dtype;
+        if (!std::isnan(c.mean)) {
+            EXPECT_NEAR(sum / kCount, c.mean, c.spread) << "dtype " << c.setup.dtype;
+        }
     }
 }
 
