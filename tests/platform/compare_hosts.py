@@ -72,6 +72,8 @@ def main():
     parser.add_argument("--label", default="Windows", help="name of the other build")
     parser.add_argument("--other-host", "--windows-host", dest="other_host", required=True)
     parser.add_argument("--native-host", required=True)
+    parser.add_argument("--known", help="file of values known to differ on this build, "
+                        "one name a line ('#' starts a comment)")
     args = parser.parse_args()
 
     other_host = os.path.abspath(args.other_host)
@@ -95,10 +97,26 @@ def main():
     native = parse(run([args.native_host]), "native host")
 
     differing = differences(other, native, args.label)
-    print(f"{len(native)} values compared, {len(differing)} differ")
+    known = read_known(args.known)
+    unexpected = [line for line in differing if line.split(":", 1)[0] not in known]
+    print(f"{len(native)} values compared, {len(differing)} differ, "
+          f"{len(differing) - len(unexpected)} of them listed as known")
     for line in differing:
-        print(f"  {line}")
-    return 1 if differing else 0
+        print(f"  {line}{'' if line in unexpected else '  (known)'}")
+    return 1 if unexpected else 0
+
+
+def read_known(path):
+    """The names listed in the file of known differences (none without one)."""
+    if not path:
+        return set()
+    names = set()
+    with open(path) as listed:
+        for line in listed:
+            name = line.split("#", 1)[0].strip()
+            if name:
+                names.add(name)
+    return names
 
 
 if __name__ == "__main__":

@@ -4,7 +4,8 @@
 Usage: elementary_ulps.py <elementary_check> <count> [function ...]
 For each function it prints the largest error in ulps, the share of results
 bit-equal to the C runtime's, and fails (exit 1) when any function is off by
-more than one ulp or gets a special value (NaN, infinity, zero) wrong.
+more than one ulp (those still handed to the C runtime are only
+reported) or gets a special value (NaN, infinity, zero) wrong.
 """
 import math
 import struct
@@ -18,6 +19,9 @@ mp.prec = 200
 
 ALL = ["exp", "expm1", "log", "log1p", "pow", "erfc", "sin", "tan", "atan",
        "sinh", "cosh", "asinh"]
+# Still handed to the C runtime: measured and printed, not judged, until
+# they are the library's own.
+FORWARDED = {"pow", "erfc", "sinh", "cosh", "asinh"}
 REF = {
     "exp": mpmath.exp, "expm1": mpmath.expm1, "log": mpmath.log,
     "log1p": mpmath.log1p, "erfc": mpmath.erfc, "sin": mpmath.sin,
@@ -83,11 +87,12 @@ def main():
     failed = False
     for name in names:
         worst, arg, share, n = measure(check, name, count)
-        bad = worst > 1.0
+        bad = worst > 1.0 and name not in FORWARDED
         failed |= bad
         where = "" if arg is None else " at " + ", ".join(a.hex() for a in arg)
         print(f"{name:6s} n={n} max {worst:.3f} ulp{where}; "
-              f"bit-equal to runtime {100 * share:.4f}%{'  FAIL' if bad else ''}")
+              f"bit-equal to runtime {100 * share:.4f}%{'  FAIL' if bad else ''}"
+              f"{'  (C runtime)' if name in FORWARDED else ''}")
     return 1 if failed else 0
 
 
