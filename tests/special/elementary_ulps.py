@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures the library's elementary functions against mpmath at 200 bits.
 
-Usage: elementary_ulps.py <elementary_check> <count> [function ...]
+Usage: elementary_ulps.py [--emulator RUNNER] <elementary_check> <count> [function ...]
+(RUNNER, such as qemu-i386-static, runs a checker built for another machine.)
 For each function it prints the largest error in ulps, the share of results
 bit-equal to the C runtime's, and fails (exit 1) when any function is off by
 more than one ulp (those still handed to the C runtime are only
@@ -54,7 +55,7 @@ def ulp_error(ours, ref):
 
 
 def measure(check, name, count):
-    out = subprocess.run([check, name, str(count)], check=True,
+    out = subprocess.run(check + [name, str(count)], check=True,
                          capture_output=True, text=True).stdout.split("\n")
     worst, worst_arg, equal, n = 0.0, None, 0, 0
     for line in out:
@@ -82,8 +83,12 @@ def measure(check, name, count):
 
 
 def main():
-    check, count = sys.argv[1], int(sys.argv[2])
-    names = sys.argv[3:] or ALL
+    argv = sys.argv[1:]
+    runner = []
+    if argv[:1] == ["--emulator"]:
+        runner, argv = [argv[1]], argv[2:]
+    check, count = runner + [argv[0]], int(argv[1])
+    names = argv[2:] or ALL
     failed = False
     for name in names:
         worst, arg, share, n = measure(check, name, count)
