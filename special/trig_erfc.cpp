@@ -297,19 +297,21 @@ SinCos sincos_kernel(double hi, double lo, bool want_sin, bool want_cos) {
     return out;
 }
 
-// ax itself up to pi/4, else reduced by multiples of pi/2.
-Reduced reduce_quadrant(double ax) {
-    if (ax > 0x1.921fb54442d18p-1) return reduce(ax);
-    return {ax, 0.0, 0u};
-}
-
 }  // namespace
 
 double sin(double x) {
     const double ax = std::fabs(x);
     if (!(ax <= 0x1.fffffffffffffp1023)) return x - x;  // NaN, +-inf -> NaN
     if (ax < 0x1p-27) return x;
-    auto [hi, lo, q] = reduce_quadrant(ax);
+    double hi = ax;
+    double lo = 0.0;
+    unsigned q = 0;
+    if (ax > 0x1.921fb54442d18p-1) {
+        const Reduced r = reduce(ax);
+        hi = r.hi;
+        lo = r.lo;
+        q = r.q;
+    }
     bool neg = x < 0;
     if (hi < 0) {
         hi = -hi;
@@ -332,7 +334,15 @@ double tan(double x) {
     const double ax = std::fabs(x);
     if (!(ax <= 0x1.fffffffffffffp1023)) return x - x;
     if (ax < 0x1p-27) return x;
-    auto [hi, lo, q] = reduce_quadrant(ax);
+    double hi = ax;
+    double lo = 0.0;
+    unsigned q = 0;
+    if (ax > 0x1.921fb54442d18p-1) {
+        const Reduced r = reduce(ax);
+        hi = r.hi;
+        lo = r.lo;
+        q = r.q;
+    }
     bool neg = x < 0;
     if (hi < 0) {
         hi = -hi;
